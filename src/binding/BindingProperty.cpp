@@ -1,0 +1,415 @@
+#include "binding/BindingProperty.h"
+
+#include <algorithm>
+#include <iterator>
+#include <new>
+#include <utility>
+
+namespace Corvan {
+
+namespace {
+// Texts and keys of a tree end at their first zero byte.
+std::string_view CutAtZero(std::string_view text) {
+  const void* zero = text.empty() ? nullptr : std::memchr(text.data(), 0, text.size());
+  return zero ? text.substr(0, static_cast<const char*>(zero) - text.data()) : text;
+}
+}  // namespace
+
+const char* PropertyKindName(std::uint8_t code) {
+  static const char* const kNames[] = {"empty",  "bool", "signed", "unsigned",   "float",
+                                       "string", "blob", "enum",   "collection", "structure"};
+  return code < std::size(kNames) ? kNames[code] : "";
+}
+
+const BindingProperty& BindingProperty::EmptyValue() {
+  static const BindingProperty empty;
+  return empty;
+}
+
+// ---- Lifetime ---------------------------------------------------------------
+
+BindingProperty::~BindingProperty() {
+  Release();
+  if (root_) delete store_;
+}
+
+BindingProperty::BindingProperty(const BindingProperty& other) { CopyFrom(other); }
+
+BindingProperty::BindingProperty(BindingProperty&& other) {
+  if (other.root_) {
+    TakePayload(other);
+    std::swap(store_, other.store_);
+  } else {
+    CopyFrom(other);
+    other.Release();
+  }
+}
+
+BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
+  if (this == &other) return *this;
+  if (store_ != nullptr && store_ == other.store_) {
+    // The source may lie inside this value: copy it aside within the same
+    // store before releasing what this value holds.
+    BindingProperty copy(store_, ChildTag{});
+    copy.CopyFrom(other);
+    Release();
+    TakePayload(copy);
+    return *this;
+  }
+  Release();
+  CopyFrom(other);
+  return *this;
+}
+
+BindingProperty& BindingProperty::operator=(BindingProperty&& other) {
+  if (this == &other) return *this;
+  if (root_ && other.root_) {
+    std::swap(payload_, other.payload_);
+    std::swap(kind_, other.kind_);
+    std::swap(store_, other.store_);
+    other.Release();
+  } else if (store_ != nullptr && store_ == other.store_) {
+    // Same tree: the pooled objects stay valid, so the payload just moves.
+    BindingProperty held(store_, ChildTag{});
+    held.TakePayload(other);
+    Release();
+    TakePayload(held);
+  } else {
+    *this = static_cast<const BindingProperty&>(other);
+    other.Release();
+  }
+  return *this;
+}
+
+// Takes the payload of a value of the same store (or of a root whose store
+// the caller takes as well), leaving the source empty. This value must be
+// empty.
+void BindingProperty::TakePayload(BindingProperty& source) {
+  payload_ = source.payload_;
+  kind_ = source.kind_;
+  source.payload_.raw = 0;
+  source.kind_ = PropertyKind::Empty;
+}
+
+BindingPropertyStore& BindingProperty::Store() {
+  if (store_ == nullptr) store_ = new BindingPropertyStore();
+  return *store_;
+}
+
+void BindingProperty::Release() {
+  switch (kind_) {
+    case PropertyKind::String:
+      // The empty text may be held by a value that never needed a store.
+      if (payload_.string != BindingPropertyStore::EmptyString()) store_->Release(payload_.string);
+      break;
+    case PropertyKind::Blob: store_->Delete(payload_.blob); break;
+    case PropertyKind::Enum: store_->Delete(payload_.enumValue); break;
+    case PropertyKind::Collection: ReleaseCollection(); break;
+    case PropertyKind::Structure: ReleaseStructure(); break;
+    case PropertyKind::Empty:
+    case PropertyKind::Bool:
+    case PropertyKind::Signed:
+    case PropertyKind::Unsigned:
+    case PropertyKind::Float: break;
+  }
+  payload_.raw = 0;
+  kind_ = PropertyKind::Empty;
+}
+
+void BindingProperty::ReleaseCollection() {
+  PropertyVector* vector = payload_.collection;
+  for (std::uint32_t i = 0; i < vector->size; ++i) vector->data[i].~BindingProperty();
+  ::operator delete(vector->data);
+  store_->Delete(vector);
+}
+
+void BindingProperty::ReleaseStructure() {
+  PropertyMap* map = payload_.structure;
+  for (auto& [key, value] : *map) store_->Release(key);
+  store_->Delete(map);
+}
+
+// ---- Setters ----------------------------------------------------------------
+
+void BindingProperty::SetEmpty() { Release(); }
+
+void BindingProperty::SetBool(bool value) {
+  Release();
+  kind_ = PropertyKind::Bool;
+  payload_.boolean = value;
+}
+
+void BindingProperty::SetSigned(std::int64_t value) {
+  Release();
+  kind_ = PropertyKind::Signed;
+  payload_.signedValue = value;
+}
+
+void BindingProperty::SetUnsigned(std::uint64_t value) {
+  Release();
+  kind_ = PropertyKind::Unsigned;
+  payload_.unsignedValue = value;
+}
+
+void BindingProperty::SetFloat(double value) {
+  Release();
+  kind_ = PropertyKind::Float;
+  payload_.floatValue = value;
+}
+
+void BindingProperty::SetString(const char* text) {
+  SetString(std::string_view(text != nullptr ? text : ""));
+}
+
+void BindingProperty::SetString(std::string_view text) {
+  text = CutAtZero(text);
+  // Intern before releasing: the text may be this value's own string.
+  const InternedString* entry =
+      text.empty() ? BindingPropertyStore::EmptyString() : Store().Intern(text);
+  Release();
+  kind_ = PropertyKind::String;
+  payload_.string = entry;
+}
+
+void BindingProperty::SetBlob(std::vector<std::uint8_t>&& bytes) {
+  auto* blob = Store().New<std::vector<std::uint8_t>>(std::move(bytes));
+  bytes.clear();
+  Release();
+  kind_ = PropertyKind::Blob;
+  payload_.blob = blob;
+}
+
+void BindingProperty::SetEnum(std::int32_t value, std::uint32_t typeHash) {
+  auto* record = Store().New<EnumValue>(EnumValue{value, typeHash});
+  Release();
+  kind_ = PropertyKind::Enum;
+  payload_.enumValue = record;
+}
+
+void BindingProperty::MakeCollection(std::size_t reserve) {
+  if (kind_ != PropertyKind::Collection) {
+    auto* vector = Store().New<PropertyVector>();
+    Release();
+    kind_ = PropertyKind::Collection;
+    payload_.collection = vector;
+  }
+  if (reserve > payload_.collection->capacity) Grow(reserve);
+}
+
+void BindingProperty::MakeStructure() {
+  if (kind_ == PropertyKind::Structure) return;
+  BindingPropertyStore& store = Store();
+  auto* map = store.New<PropertyMap>(PropertyMap::allocator_type(&store));
+  Release();
+  kind_ = PropertyKind::Structure;
+  payload_.structure = map;
+}
+
+// Values hold no pointer to themselves, so moving their bytes to a new array
+// relocates them; no value is copied or destroyed on the way.
+void BindingProperty::Grow(std::size_t capacity) {
+  PropertyVector* vector = payload_.collection;
+  auto* data = static_cast<BindingProperty*>(::operator new(capacity * sizeof(BindingProperty)));
+  if (vector->size != 0) {
+    std::memcpy(static_cast<void*>(data), static_cast<const void*>(vector->data),
+                vector->size * sizeof(BindingProperty));
+  }
+  ::operator delete(vector->data);
+  vector->data = data;
+  vector->capacity = static_cast<std::uint32_t>(capacity);
+}
+
+// ---- Getters ----------------------------------------------------------------
+
+bool BindingProperty::GetBool(bool fallback) const {
+  return kind_ == PropertyKind::Bool ? payload_.boolean : fallback;
+}
+
+std::int64_t BindingProperty::GetSigned(std::int64_t fallback) const {
+  return kind_ == PropertyKind::Signed ? payload_.signedValue : fallback;
+}
+
+std::uint64_t BindingProperty::GetUnsigned(std::uint64_t fallback) const {
+  return kind_ == PropertyKind::Unsigned ? payload_.unsignedValue : fallback;
+}
+
+double BindingProperty::GetFloat(double fallback) const {
+  return kind_ == PropertyKind::Float ? payload_.floatValue : fallback;
+}
+
+const char* BindingProperty::GetString(const char* fallback) const {
+  return kind_ == PropertyKind::String ? payload_.string->text : fallback;
+}
+
+std::string_view BindingProperty::GetStringView() const {
+  return kind_ == PropertyKind::String ? payload_.string->View() : std::string_view();
+}
+
+std::span<const std::uint8_t> BindingProperty::GetBlob() const {
+  if (kind_ != PropertyKind::Blob) return {};
+  return {payload_.blob->data(), payload_.blob->size()};
+}
+
+EnumValue BindingProperty::GetEnum(EnumValue fallback) const {
+  return kind_ == PropertyKind::Enum ? *payload_.enumValue : fallback;
+}
+
+std::size_t BindingProperty::Size() const {
+  switch (kind_) {
+    case PropertyKind::Empty: return 0;
+    case PropertyKind::String: return payload_.string->length;
+    case PropertyKind::Blob: return payload_.blob->size();
+    case PropertyKind::Collection: return payload_.collection->size;
+    case PropertyKind::Structure: return payload_.structure->size();
+    case PropertyKind::Bool:
+    case PropertyKind::Signed:
+    case PropertyKind::Unsigned:
+    case PropertyKind::Float:
+    case PropertyKind::Enum: return 1;
+  }
+  return 1;
+}
+
+// ---- Collections and structures ----------------------------------------------
+
+BindingProperty& BindingProperty::Element(std::size_t index) {
+  MakeCollection();
+  PropertyVector* vector = payload_.collection;
+  if (index >= vector->size) {
+    if (index >= vector->capacity) Grow(std::max<std::size_t>(index + 1, vector->capacity * 2));
+    for (std::size_t i = vector->size; i <= index; ++i) {
+      ::new (&vector->data[i]) BindingProperty(store_, ChildTag{});
+    }
+    vector->size = static_cast<std::uint32_t>(index + 1);
+  }
+  return vector->data[index];
+}
+
+const BindingProperty& BindingProperty::Element(std::size_t index) const {
+  if (kind_ != PropertyKind::Collection || index >= payload_.collection->size) return EmptyValue();
+  return payload_.collection->data[index];
+}
+
+std::span<BindingProperty> BindingProperty::Elements() {
+  if (kind_ != PropertyKind::Collection) return {};
+  return {payload_.collection->data, payload_.collection->size};
+}
+
+std::span<const BindingProperty> BindingProperty::Elements() const {
+  if (kind_ != PropertyKind::Collection) return {};
+  return {payload_.collection->data, payload_.collection->size};
+}
+
+BindingProperty& BindingProperty::Field(std::string_view key) {
+  key = CutAtZero(key);
+  MakeStructure();
+  PropertyMap& map = *payload_.structure;
+  const InternedString* entry = store_->Intern(key);
+  auto [position, inserted] = map.try_emplace(entry, store_, ChildTag{});
+  if (!inserted) store_->Release(entry);
+  return position->second;
+}
+
+const BindingProperty* BindingProperty::FindField(const char* key) const {
+  if (kind_ != PropertyKind::Structure) return nullptr;
+  const PropertyMap& map = *payload_.structure;
+  auto position = map.find(key != nullptr ? key : "");
+  return position == map.end() ? nullptr : &position->second;
+}
+
+BindingProperty* BindingProperty::FindField(const char* key) {
+  return const_cast<BindingProperty*>(std::as_const(*this).FindField(key));
+}
+
+bool BindingProperty::RemoveField(const char* key) {
+  if (kind_ != PropertyKind::Structure) return false;
+  PropertyMap& map = *payload_.structure;
+  auto position = map.find(key != nullptr ? key : "");
+  if (position == map.end()) return false;
+  const InternedString* entry = position->first;
+  map.erase(position);
+  store_->Release(entry);
+  return true;
+}
+
+void BindingProperty::ForEachField(
+    const std::function<void(const char*, const BindingProperty&)>& visitor) const {
+  if (kind_ != PropertyKind::Structure) return;
+  for (const auto& [key, value] : *payload_.structure) visitor(key->text, value);
+}
+
+const PropertyMap* BindingProperty::Fields() const {
+  return kind_ == PropertyKind::Structure ? payload_.structure : nullptr;
+}
+
+// ---- Deep copy --------------------------------------------------------------
+
+void BindingProperty::CopyFrom(const BindingProperty& source) {
+  switch (source.kind_) {
+    case PropertyKind::Empty: SetEmpty(); break;
+    case PropertyKind::Bool:
+    case PropertyKind::Signed:
+    case PropertyKind::Unsigned:
+    case PropertyKind::Float:
+      Release();
+      kind_ = source.kind_;
+      payload_ = source.payload_;
+      break;
+    case PropertyKind::String: {
+      const InternedString* entry = source.payload_.string;
+      entry = entry == BindingPropertyStore::EmptyString() ? entry : Store().Intern(*entry);
+      Release();
+      kind_ = PropertyKind::String;
+      payload_.string = entry;
+      break;
+    }
+    case PropertyKind::Blob: SetBlob(std::vector<std::uint8_t>(*source.payload_.blob)); break;
+    case PropertyKind::Enum:
+      SetEnum(source.payload_.enumValue->value, source.payload_.enumValue->typeHash);
+      break;
+    case PropertyKind::Collection: CopyCollection(source); break;
+    case PropertyKind::Structure: CopyStructure(source); break;
+  }
+}
+
+void BindingProperty::CopyCollection(const BindingProperty& source) {
+  const PropertyVector& from = *source.payload_.collection;
+  MakeCollection(from.size);
+  for (std::uint32_t i = 0; i < from.size; ++i) Append().CopyFrom(from.data[i]);
+}
+
+void BindingProperty::CopyStructure(const BindingProperty& source) {
+  MakeStructure();
+  PropertyMap& map = *payload_.structure;
+  for (const auto& [key, value] : *source.payload_.structure) {
+    // Source keys arrive in order, so each new key goes at the end.
+    const InternedString* entry = store_->Intern(*key);
+    const std::size_t before = map.size();
+    auto position = map.try_emplace(map.end(), entry, store_, ChildTag{});
+    if (map.size() == before) store_->Release(entry);
+    position->second.CopyFrom(value);
+  }
+}
+
+// ---- BindingResult ----------------------------------------------------------
+
+void BindingResult::Reset() {
+  property.SetEmpty();
+  success = true;
+}
+
+void BindingResult::ReportError(std::string_view message) {
+  // Built aside first: the message may be the text this result holds.
+  BindingProperty error;
+  error.Field("error").SetString(message);
+  property = std::move(error);
+  success = false;
+}
+
+const char* BindingResult::ErrorText() const {
+  if (success) return "";
+  const BindingProperty* error = property.FindField("error");
+  return error != nullptr ? error->GetString("") : "";
+}
+
+}  // namespace Corvan

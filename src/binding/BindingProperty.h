@@ -1,0 +1,227 @@
+// BindingProperty: the dynamic value of the binding layer.
+//
+// Every request body, response value, event payload and "object" field is a
+// tree of BindingProperty values. A value is small (an 8-byte payload, a
+// store pointer and two bytes); scalars live inline, strings are interned and
+// blobs, enums, collections and structures are objects of the tree's store.
+//
+// A value constructed on its own is a root: it owns the store of its tree.
+// Elements and fields are created inside their parent with the parent's
+// store and are never destroyed alone. Copies are deep; moving a root into a
+// root swaps them in constant time.
+//
+//   BindingProperty list;
+//   BindingProperty& first = list.Element(0);   // list becomes a collection
+//   first.Field("name").SetString("clip");      // first becomes a structure
+//
+// Structure fields iterate in the byte order of their keys, not insertion
+// order. Walks over a tree (release, copy, flattening) recurse once per
+// level: code that builds trees from outside input refuses input nested more
+// than kMaxTreeDepth levels deep, and other code must stay below it as well.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binding/BindingPropertyStore.h"
+#include "binding/StaticType.h"
+
+namespace Corvan {
+
+// The deepest nesting a tree built from outside input may have.
+inline constexpr std::size_t kMaxTreeDepth = 512;
+
+enum class PropertyKind : std::uint8_t {
+  Empty = 0,
+  Bool = 1,
+  Signed = 2,
+  Unsigned = 3,
+  Float = 4,
+  String = 5,
+  Blob = 6,
+  Enum = 7,
+  Collection = 8,
+  Structure = 9,
+};
+
+// The name messages use for a kind code: "empty" ... "structure", "" past 9.
+const char* PropertyKindName(std::uint8_t code);
+inline const char* PropertyKindName(PropertyKind kind) {
+  return PropertyKindName(static_cast<std::uint8_t>(kind));
+}
+
+// The payload of an enum value: the number and the identity hash of its type.
+struct EnumValue {
+  std::int32_t value = 0;
+  std::uint32_t typeHash = 0;
+};
+
+class BindingProperty;
+
+// Orders structure keys by their bytes as unsigned characters.
+struct KeyOrder {
+  using is_transparent = void;
+  bool operator()(const InternedString* a, const InternedString* b) const {
+    return std::strcmp(a->text, b->text) < 0;
+  }
+  bool operator()(const InternedString* a, const char* b) const {
+    return std::strcmp(a->text, b) < 0;
+  }
+  bool operator()(const char* a, const InternedString* b) const {
+    return std::strcmp(a, b->text) < 0;
+  }
+};
+
+using PropertyMap =
+    std::map<const InternedString*, BindingProperty, KeyOrder,
+             StoreAllocator<std::pair<const InternedString* const, BindingProperty>>>;
+
+// The elements of a collection: a growable array that relocates its values
+// bitwise, since a value holds nothing that refers back to its own address.
+struct PropertyVector {
+  BindingProperty* data = nullptr;
+  std::uint32_t size = 0;
+  std::uint32_t capacity = 0;
+};
+
+class BindingProperty {
+  struct ChildTag {};
+
+ public:
+  BindingProperty() = default;
+  ~BindingProperty();
+  BindingProperty(const BindingProperty& other);
+  BindingProperty(BindingProperty&& other);
+  BindingProperty& operator=(const BindingProperty& other);
+  BindingProperty& operator=(BindingProperty&& other);
+
+  // An element or field of a tree; only containers of a tree create these.
+  BindingProperty(BindingPropertyStore* store, ChildTag) : store_(store), root_(false) {}
+
+  PropertyKind kind() const { return kind_; }
+  bool IsRoot() const { return root_; }
+  bool IsEmpty() const { return kind_ == PropertyKind::Empty; }
+
+  // Setters release what the value held first.
+  void SetEmpty();
+  void SetBool(bool value);
+  void SetSigned(std::int64_t value);
+  void SetSigned(std::int32_t value) { SetSigned(static_cast<std::int64_t>(value)); }
+  void SetUnsigned(std::uint64_t value);
+  void SetUnsigned(std::uint32_t value) { SetUnsigned(static_cast<std::uint64_t>(value)); }
+  void SetFloat(double value);
+  // Sets a string; a null text is the empty text. Bytes past the first zero
+  // byte are not part of the text.
+  void SetString(const char* text);
+  void SetString(std::string_view text);
+  void SetString(const std::string& text) { SetString(std::string_view(text)); }
+  // Takes over the bytes; the source vector is left empty.
+  void SetBlob(std::vector<std::uint8_t>&& bytes);
+  void SetEnum(std::int32_t value, std::uint32_t typeHash);
+  // Becomes an empty collection unless it already is one; reserves room.
+  void MakeCollection(std::size_t reserve = 0);
+  // Becomes an empty structure unless it already is one.
+  void MakeStructure();
+
+  // Typed getters return the default when the kind differs; none converts.
+  bool GetBool(bool fallback = false) const;
+  std::int64_t GetSigned(std::int64_t fallback = 0) const;
+  std::uint64_t GetUnsigned(std::uint64_t fallback = 0) const;
+  double GetFloat(double fallback = 0.0) const;
+  // The text of a string value (zero-terminated), or the fallback.
+  const char* GetString(const char* fallback = "") const;
+  std::string_view GetStringView() const;
+  // The bytes of a blob value, or none.
+  std::span<const std::uint8_t> GetBlob() const;
+  EnumValue GetEnum(EnumValue fallback = {}) const;
+
+  // Empty 0; string and blob their bytes; collection and structure their
+  // entries; every other kind 1.
+  std::size_t Size() const;
+
+  // Element i, making the value a collection and appending empty elements
+  // until the index exists.
+  BindingProperty& Element(std::size_t index);
+  // Element i of a collection, or the shared empty value.
+  const BindingProperty& Element(std::size_t index) const;
+  // Appends an empty element (the value becomes a collection).
+  BindingProperty& Append() { return Element(Size0()); }
+  // The elements of a collection in index order (none for other kinds).
+  std::span<BindingProperty> Elements();
+  std::span<const BindingProperty> Elements() const;
+
+  // The field of that key, inserting an empty one (the value becomes a
+  // structure).
+  BindingProperty& Field(std::string_view key);
+  BindingProperty& Field(const char* key) { return Field(std::string_view(key ? key : "")); }
+  BindingProperty& Field(const std::string& key) { return Field(std::string_view(key)); }
+  // The field of that key in a structure, or null; inserts nothing.
+  const BindingProperty* FindField(const char* key) const;
+  BindingProperty* FindField(const char* key);
+  // Removes the field of that key from a structure; true when one was there.
+  bool RemoveField(const char* key);
+  // Calls the visitor with (key, value) for every field, in key order.
+  void ForEachField(const std::function<void(const char*, const BindingProperty&)>& visitor) const;
+  // The structure's map (null for other kinds), for callers that iterate.
+  const PropertyMap* Fields() const;
+
+  // The shared empty value returned by read-only lookups.
+  static const BindingProperty& EmptyValue();
+
+ private:
+  union Payload {
+    bool boolean;
+    std::int64_t signedValue;
+    std::uint64_t unsignedValue;
+    double floatValue;
+    const InternedString* string;
+    std::vector<std::uint8_t>* blob;
+    EnumValue* enumValue;
+    PropertyVector* collection;
+    PropertyMap* structure;
+    std::uint64_t raw;
+  };
+
+  BindingPropertyStore& Store();
+  std::size_t Size0() const {
+    return kind_ == PropertyKind::Collection ? payload_.collection->size : 0;
+  }
+  void Release();
+  void ReleaseCollection();
+  void ReleaseStructure();
+  void CopyFrom(const BindingProperty& source);
+  void CopyCollection(const BindingProperty& source);
+  void CopyStructure(const BindingProperty& source);
+  void Grow(std::size_t capacity);
+  void TakePayload(BindingProperty& source);
+
+  Payload payload_{.raw = 0};
+  BindingPropertyStore* store_ = nullptr;
+  PropertyKind kind_ = PropertyKind::Empty;
+  bool root_ = true;
+};
+
+// A value with a success flag; conversions and readers report into one.
+// On failure the value is the structure {"error": message}.
+struct BindingResult {
+  BindingProperty property;
+  bool success = true;
+
+  // Clears the value and marks success again.
+  void Reset();
+  // Replaces the value with {"error": message} and marks failure.
+  void ReportError(std::string_view message);
+  // The failure's message, or "" when the result succeeded.
+  const char* ErrorText() const;
+};
+
+}  // namespace Corvan
+
+KYN_TYPE_TEXT(Corvan::BindingProperty, "class Corvan::BindingProperty")
