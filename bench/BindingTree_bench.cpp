@@ -10,39 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "CountingNew.h"
 #include "binding/BindingProperty.h"
 #include "binding/BindingRegistry.h"
 #include "binding/FlatProperty.h"
 #include "binding/NativeCodec.h"
-
-namespace {
-
-std::atomic<std::uint64_t> allocations{0};
-
-}  // namespace
-
-// Counting replacements of the global allocation functions of this program.
-// (GCC sees malloc behind operator new and free behind operator delete and
-// takes the pair for a mismatch.)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, std::align_val_t alignment) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  const std::size_t align = static_cast<std::size_t>(alignment);
-  if (void* memory = std::aligned_alloc(align, (size + align - 1) / align * align)) return memory;
-  throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
 
 namespace BenchTypes {
 struct Clip {
@@ -95,13 +67,14 @@ BindingProperty BuildTree(const std::vector<Clip>& clips) {
 }
 
 void ReportAllocations(benchmark::State& state, std::uint64_t before) {
-  state.counters["allocs/tree"] = benchmark::Counter(
-      static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations()));
+  state.counters["allocs/tree"] =
+      benchmark::Counter(static_cast<double>(BenchSupport::HeapAllocations() - before) /
+                         static_cast<double>(state.iterations()));
 }
 
 void BM_BuildTree(benchmark::State& state) {
   const std::vector<Clip> clips = MakeClips();
-  const std::uint64_t before = allocations.load();
+  const std::uint64_t before = BenchSupport::HeapAllocations();
   for (auto _ : state) {
     BindingProperty tree = BuildTree(clips);
     benchmark::DoNotOptimize(tree);
@@ -112,7 +85,7 @@ BENCHMARK(BM_BuildTree)->Unit(benchmark::kMicrosecond);
 
 void BM_DeepCopyTree(benchmark::State& state) {
   const BindingProperty tree = BuildTree(MakeClips());
-  const std::uint64_t before = allocations.load();
+  const std::uint64_t before = BenchSupport::HeapAllocations();
   for (auto _ : state) {
     BindingProperty copy = tree;
     benchmark::DoNotOptimize(copy);
@@ -123,7 +96,7 @@ BENCHMARK(BM_DeepCopyTree)->Unit(benchmark::kMicrosecond);
 
 void BM_FlattenTree(benchmark::State& state) {
   const BindingProperty tree = BuildTree(MakeClips());
-  const std::uint64_t before = allocations.load();
+  const std::uint64_t before = BenchSupport::HeapAllocations();
   for (auto _ : state) {
     FlatProperty flat{};
     ToFlatProperty(tree, flat);
@@ -145,7 +118,7 @@ void BM_ConvertNativeList(benchmark::State& state) {
       .AddField("mtimeIsoUtc", "", &Clip::mtimeIsoUtc)
       .AddField("fileSizeBytes", "", &Clip::fileSizeBytes);
   const std::vector<Clip> clips = MakeClips();
-  const std::uint64_t before = allocations.load();
+  const std::uint64_t before = BenchSupport::HeapAllocations();
   for (auto _ : state) {
     BindingResult result;
     if (!ConvertNative(result, clips, &registry)) state.SkipWithError(result.ErrorText());
