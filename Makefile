@@ -1,9 +1,10 @@
+SHELL := /bin/bash
 # Thin wrapper over CMake. Every target installs what is missing first, so a
 # fresh machine needs nothing but these commands.
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps test test-sanitize test32 bench clean
+.PHONY: deps test test-sanitize test32 bench fuzz clean
 
 deps:
 	scripts/install-deps
@@ -28,8 +29,26 @@ test32:
 	cmake --build build-32 -j $(JOBS)
 	ctest --test-dir build-32 --output-on-failure -j $(JOBS)
 
+# Each fuzz target runs FUZZ_SECONDS on a copy of its seed corpus; a crash,
+# leak or sanitizer report fails the run.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKYN_BUILD_FUZZERS=ON -DKYN_BUILD_TESTS=OFF -DKYN_BUILD_BENCHMARKS=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	@for target in build-fuzz/fuzz/*_fuzz; do \
+	  [ -x "$$target" ] || continue; \
+	  name=$$(basename $$target _fuzz); \
+	  rm -rf build-fuzz/corpus-$$name && mkdir -p build-fuzz/corpus-$$name && \
+	  cp fuzz/corpus/$$name/* build-fuzz/corpus-$$name/ && \
+	  echo "== fuzzing $$name for $(FUZZ_SECONDS) s" && \
+	  $$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+	    -print_final_stats=1 build-fuzz/corpus-$$name 2>&1 | grep -E "^(#|==|stat::number_of_executed_units|INFO: Done|SUMMARY|ERROR)" | tail -n 8; \
+	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
+	done
+
 bench: test
 	@for b in build/bench/*_bench; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf build build-asan build-32
+	rm -rf build build-asan build-32 build-fuzz

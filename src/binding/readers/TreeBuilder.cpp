@@ -1,0 +1,56 @@
+#include "binding/readers/TreeBuilder.h"
+
+#include <algorithm>
+
+namespace Corvan {
+
+TreeBuilder::TreeBuilder(BindingProperty& root, ArrayMode mode, std::size_t maxDepth)
+    : root_(root), mode_(mode), maxDepth_(maxDepth) {
+  frames_.reserve(16);
+}
+
+BindingProperty& TreeBuilder::Target() {
+  if (pendingField_ != nullptr) {
+    BindingProperty& field = *pendingField_;
+    pendingField_ = nullptr;
+    return field;
+  }
+  if (frames_.empty()) return root_;
+  Frame& top = frames_.back();
+  if (top.node->kind() != PropertyKind::Collection) return *top.node;
+  if (mode_ == ArrayMode::Append) return top.node->Append();
+  return top.node->Element(top.nextIndex++);
+}
+
+void TreeBuilder::Key(std::string_view key) {
+  BindingProperty* top = Innermost();
+  pendingField_ = top != nullptr ? &top->Field(key) : nullptr;
+}
+
+bool TreeBuilder::BeginCollection(std::size_t reserve) {
+  if (frames_.size() >= maxDepth_) return false;
+  BindingProperty& target = Target();
+  target.MakeCollection(std::min(reserve, kMaxReserve));
+  frames_.push_back({&target, 0});
+  return true;
+}
+
+bool TreeBuilder::BeginStructure() {
+  if (frames_.size() >= maxDepth_) return false;
+  BindingProperty& target = Target();
+  target.MakeStructure();
+  frames_.push_back({&target, 0});
+  return true;
+}
+
+void TreeBuilder::End() {
+  if (!frames_.empty()) frames_.pop_back();
+  pendingField_ = nullptr;
+}
+
+bool TreeBuilder::AwaitsKey() const {
+  const BindingProperty* top = Innermost();
+  return top != nullptr && top->kind() == PropertyKind::Structure && pendingField_ == nullptr;
+}
+
+}  // namespace Corvan

@@ -1,0 +1,76 @@
+// TreeBuilder: what the JSON, MessagePack and YAML readers share to build a
+// BindingProperty tree from a stream of items.
+//
+// A reader hands the builder keys, container starts and ends, and writes
+// scalars into Target(). The builder owns the stack of open containers, the
+// nesting limit (kMaxTreeDepth open containers; the next start is refused, so
+// a reader stops pulling input at once) and the repeated-key rule: a key
+// fetches its field again, so a later scalar replaces an earlier value, a
+// later structure adds its fields to an earlier one, and a later collection
+// adds elements to an earlier one (appended after them, or written from
+// index 0 over them, as the reader's format wants).
+//
+//   TreeBuilder builder(result.property, TreeBuilder::ArrayMode::Append);
+//   builder.BeginStructure();            // {
+//   builder.Key("a");                    //   "a":
+//   builder.Target().SetUnsigned(1u);    //        1
+//   builder.End();                       // }
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "binding/BindingProperty.h"
+
+namespace Corvan {
+
+class TreeBuilder {
+ public:
+  // How a collection that already has elements (a repeated key) takes new ones.
+  enum class ArrayMode { Append, OverwriteFromStart };
+
+  TreeBuilder(BindingProperty& root, ArrayMode mode, std::size_t maxDepth = kMaxTreeDepth);
+
+  // The value the next item fills: a new element of the innermost open
+  // collection, the field of the last key, or the root.
+  BindingProperty& Target();
+
+  // Selects the field of the innermost open structure that the next item
+  // fills (get-or-insert).
+  void Key(std::string_view key);
+
+  // The next item is a collection (or structure) and becomes the innermost
+  // open container; false when that would open more than the nesting limit.
+  // `reserve` is a hint of the element count, capped at a few elements.
+  [[nodiscard]] bool BeginCollection(std::size_t reserve = 0);
+  [[nodiscard]] bool BeginStructure();
+
+  // Closes the innermost open container.
+  void End();
+
+  // Number of open containers.
+  std::size_t depth() const { return frames_.size(); }
+  std::size_t maxDepth() const { return maxDepth_; }
+  // True when the innermost open container is a structure awaiting a key.
+  bool AwaitsKey() const;
+  // The innermost open container, or null.
+  BindingProperty* Innermost() const { return frames_.empty() ? nullptr : frames_.back().node; }
+
+ private:
+  struct Frame {
+    BindingProperty* node;
+    std::size_t nextIndex;  // OverwriteFromStart: where the next element goes
+  };
+
+  // The largest number of elements reserved before they arrive.
+  static constexpr std::size_t kMaxReserve = 16;
+
+  BindingProperty& root_;
+  ArrayMode mode_;
+  std::size_t maxDepth_;
+  std::vector<Frame> frames_;
+  BindingProperty* pendingField_ = nullptr;
+};
+
+}  // namespace Corvan
