@@ -1,0 +1,285 @@
+#include "binding/readers/YamlReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace Corvan {
+namespace {
+
+// A compact rendering of a tree that shows every kind: ~ empty, true/false,
+// s-1 signed, u1 unsigned, f1.5 float, 'text' string, [..] and {k:v,..}.
+std::string Render(const BindingProperty& value) {
+  char number[40];
+  switch (value.kind()) {
+    case PropertyKind::Empty: return "~";
+    case PropertyKind::Bool: return value.GetBool() ? "true" : "false";
+    case PropertyKind::Signed:
+      std::snprintf(number, sizeof number, "s%lld", static_cast<long long>(value.GetSigned()));
+      return number;
+    case PropertyKind::Unsigned:
+      std::snprintf(number, sizeof number, "u%llu",
+                    static_cast<unsigned long long>(value.GetUnsigned()));
+      return number;
+    case PropertyKind::Float:
+      std::snprintf(number, sizeof number, "f%g", value.GetFloat());
+      return number;
+    case PropertyKind::String: return "'" + std::string(value.GetStringView()) + "'";
+    case PropertyKind::Collection: {
+      std::string text = "[";
+      for (const BindingProperty& element : value.Elements()) {
+        text += (text.size() > 1 ? "," : "") + Render(element);
+      }
+      return text + "]";
+    }
+    case PropertyKind::Structure: {
+      std::string text = "{";
+      value.ForEachField([&](const char* key, const BindingProperty& field) {
+        text += (text.size() > 1 ? "," : "") + std::string(key) + ":" + Render(field);
+      });
+      return text + "}";
+    }
+    case PropertyKind::Blob:
+    case PropertyKind::Enum: return "?";
+  }
+  return "?";
+}
+
+struct ValueCase {
+  const char* name;
+  const char* text;
+  const char* expected;
+};
+
+void ExpectValues(std::initializer_list<ValueCase> cases) {
+  for (const ValueCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BindingResult result = ReadYaml(c.text);
+    EXPECT_TRUE(result.success) << result.ErrorText();
+    EXPECT_EQ(Render(result.property), c.expected);
+  }
+}
+
+struct ErrorCase {
+  const char* name;
+  std::string text;
+  std::string message;
+};
+
+void ExpectErrors(const std::vector<ErrorCase>& cases) {
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BindingResult result = ReadYaml(c.text);
+    EXPECT_FALSE(result.success);
+    EXPECT_EQ(result.ErrorText(), c.message);
+  }
+}
+
+std::string Repeat(const std::string& piece, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += piece;
+  return text;
+}
+
+TEST(YamlReader, ResolvesUntaggedScalarsInOrder) {
+  ExpectValues({
+      {"empty text", "", "~"},
+      {"plain integer", "a: 1", "{a:u1}"},
+      {"negative integer", "a: -1", "{a:s-1}"},
+      {"fraction", "a: 1.5", "{a:f1.5}"},
+      {"quoted number stays a string", "a: '1'", "{a:'1'}"},
+      {"double-quoted word stays a string", "a: \"yes\"", "{a:'yes'}"},
+      {"true word", "a: yes", "{a:true}"},
+      {"false word", "a: OFF", "{a:false}"},
+      {"single-letter words", "[y, N]", "[true,false]"},
+      {"null words", "[~, null, NULL, ]", "[~,~,~]"},
+      {"missing value", "a:", "{a:~}"},
+      {"mixed-case words are strings", "[nULL, tRUE, yEs]", "['nULL','tRUE','yEs']"},
+      {"integral exponent is unsigned", "a: 1e3", "{a:u1000}"},
+      {"integral fraction is unsigned", "a: 2.0", "{a:u2}"},
+      {"hexadecimal", "a: 0x1F", "{a:u31}"},
+      {"minus zero", "a: -0", "{a:u0}"},
+      {"largest unsigned is exact", "a: 18446744073709551615", "{a:u18446744073709551615}"},
+      {"past 2^53 is exact", "a: 9007199254740993", "{a:u9007199254740993}"},
+      {"smallest signed", "a: -9223372036854775808", "{a:s-9223372036854775808}"},
+      {"past 64 bits is a float", "a: 18446744073709551616", "{a:f1.84467e+19}"},
+      {"nan is a float", "a: nan", "{a:fnan}"},
+      {"infinities are strings", "[inf, -Infinity, 1e999]", "['inf','-Infinity','1e999']"},
+      {"number then text", "a: 12 monkeys", "{a:'12 monkeys'}"},
+      {"literal block", "a: |\n  two\n  lines\n", "{a:'two\nlines\n'}"},
+      {"stripped literal number", "a: |-\n  42\n", "{a:u42}"},
+      {"byte order mark",
+       "\xEF\xBB\xBF"
+       "a: 1",
+       "{a:u1}"},
+      {"document markers", "---\na: 1\n...\n", "{a:u1}"},
+  });
+}
+
+TEST(YamlReader, HonoursCoreTags) {
+  ExpectValues({
+      {"str", "a: !!str 1", "{a:'1'}"},
+      {"int", "a: !!int 7", "{a:u7}"},
+      {"negative int", "a: !!int -5", "{a:s-5}"},
+      {"int in hexadecimal", "a: !!int 0x10", "{a:u16}"},
+      {"float", "a: !!float 2", "{a:f2}"},
+      {"bool word", "a: !!bool off", "{a:false}"},
+      {"bool of another text is empty", "a: !!bool maybe", "{a:~}"},
+      {"null", "a: !!null x", "{a:~}"},
+      {"str key", "!!str k: v", "{k:'v'}"},
+      {"verbatim str tag", "a: !<tag:yaml.org,2002:str> 5", "{a:'5'}"},
+  });
+}
+
+TEST(YamlReader, BuildsNestedCollections) {
+  ExpectValues({
+      {"block and flow", "- 1\n- [2, {b: c}]\n- {}\n- []", "[u1,[u2,{b:'c'}],{},[]]"},
+      {"keys are ordered by bytes", "b: 1\na: 2\nB: 3", "{B:u3,a:u2,b:u1}"},
+      {"numeric key is a string", "1: one", "{1:'one'}"},
+      {"empty key", "'': x", "{:'x'}"},
+      {"scalar root", "just text", "'just text'"},
+  });
+}
+
+TEST(YamlReader, RepeatedKeysWriteIntoTheSameField) {
+  ExpectValues({
+      {"later scalar replaces", "a: 1\na: 2", "{a:u2}"},
+      {"later mapping adds keys", "a: {x: 1}\na: {y: 2, x: 3}", "{a:{x:u3,y:u2}}"},
+      {"later sequence appends", "a: [1]\na: [2, 3]", "{a:[u1,u2,u3]}"},
+      {"sequence replaces mapping", "a: {x: 1}\na: [2]", "{a:[u2]}"},
+      {"scalar replaces sequence", "a: [1]\na: 3", "{a:u3}"},
+  });
+}
+
+TEST(YamlReader, ExpandsAliasesByCopy) {
+  ExpectValues({
+      {"scalar", "a: &x 1\nb: *x", "{a:u1,b:u1}"},
+      {"mapping", "base: &b {k: 1, l: [2]}\nc: *b", "{base:{k:u1,l:[u2]},c:{k:u1,l:[u2]}}"},
+      {"anchored key gives its text", "&k key: 1\nother: *k", "{key:u1,other:'key'}"},
+      {"alias inside a sequence", "[&x a, *x, *x]", "['a','a','a']"},
+      // The field m exists (empty) when the copy is taken, so the copy has it.
+      {"copy into the anchored node itself", "a: &x {k: 1}\na: {m: *x}", "{a:{k:u1,m:{k:u1,m:~}}}"},
+      {"copy over its own parent", "a: {b: &x 1}\na: *x", "{a:u1}"},
+      {"a later key replaced the anchored path", "a: {k: &x 1}\na: 5\nb: *x", "{a:u5,b:~}"},
+  });
+}
+
+// Collections move their elements as they grow: an anchor inside one must
+// still name its node after many later siblings.
+TEST(YamlReader, AnchorSurvivesGrowingCollections) {
+  std::string text = "- [&x {k: [1, 2]}]\n";
+  for (int i = 0; i < 100; ++i) text += "- " + std::to_string(i) + "\n";
+  text += "- *x\n";
+  const BindingResult result = ReadYaml(text);
+  ASSERT_TRUE(result.success) << result.ErrorText();
+  ASSERT_EQ(result.property.Size(), 102u);
+  EXPECT_EQ(Render(result.property.Element(101)), "{k:[u1,u2]}");
+}
+
+TEST(YamlReader, ReportsSemanticErrorsWithPositions) {
+  ExpectErrors({
+      {"int tag on a word", "a: !!int abc",
+       "Value abc for 'yaml' of type uint64 is in an incorrect format"},
+      {"int tag out of range", "a: !!int -99999999999999999999",
+       "Value -99999999999999999999 for 'yaml' of type int64 is out of range"},
+      {"float tag on a word", "a: !!float x",
+       "Value x for 'yaml' of type double is in an incorrect format"},
+      {"other tag", "a: !!binary aGk=", "Unsupported YAML tag 'tag:yaml.org,2002:binary'."},
+      {"local tag", "a: !thing 1", "Unsupported YAML tag '!thing'."},
+      {"two documents", "a: 1\n---\nb: 2", "Multi-document YAML is not supported."},
+      {"second after an empty first", "~\n--- 1", "Multi-document YAML is not supported."},
+      {"sequence key at the start", "[a]: 1", "Unexpected start of sequence. At line: 1 col: 1"},
+      {"mapping key", "? {a: 1}\n: 2", "Unexpected start of mapping. At line: 1 col: 3"},
+      {"cyclic alias", "&a [*a]",
+       "Cannot deserialize cyclic aliases. Alias \"a\". At line: 1 col: 5"},
+      {"cyclic alias deeper", "a: &x {b: [1, *x]}",
+       "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 15"},
+      {"undefined alias", "*undefined",
+       "Undefined alias encountered: \"undefined\". At line: 1 col: 1"},
+      {"duplicate anchor", "a: &x 1\nb: &x 2",
+       "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+      {"tagged key", "!!int 1: a",
+       "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+      {"alias key", "a: &k 1\n*k : 2",
+       "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+  });
+}
+
+TEST(YamlReader, ReportsParserErrorsWithZeroBasedPositions) {
+  ExpectErrors({
+      {"value after value", "a: b: c",
+       "YAML parser error: mapping values are not allowed in this context. At line: 0 col: 4"},
+      {"unclosed flow sequence", "a: [1, 2",
+       "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
+      {"unterminated quote", "key: \"open",
+       "YAML parser error: found unexpected end of stream. At line: 0 col: 10"},
+      {"ill-formed UTF-8", "a: 1\nb: \xff",
+       "YAML parser error: invalid leading UTF-8 octet. At line: 1 col: 3"},
+      {"truncated UTF-8", "a: \xc3",
+       "YAML parser error: incomplete UTF-8 octet sequence. At line: 0 col: 3"},
+      {"embedded zero byte", std::string("a: 1\0b", 6),
+       "YAML parser error: control characters are not allowed. At line: 0 col: 4"},
+      // A semantic error comes first; the syntax error after it is not read.
+      {"first message wins",
+       "*undefined\n: : :", "Undefined alias encountered: \"undefined\". At line: 1 col: 1"},
+  });
+}
+
+TEST(YamlReader, StopsAtTheNestingLimit) {
+  const std::string tooDeep = "Nesting deeper than 512 levels is not supported. At line: 1 col: ";
+  ExpectErrors({
+      {"513 flow sequences", Repeat("[", 513) + Repeat("]", 513), tooDeep + "513"},
+      // Reading stops at level 513, so libyaml's cost that grows with the
+      // square of the flow depth never builds up.
+      {"40,000 flow sequences", Repeat("[", 40000), tooDeep + "513"},
+      {"flow mappings", Repeat("{a: ", 600), tooDeep + "2049"},
+      {"block sequences", Repeat("- ", 513) + "x", tooDeep + "1025"},
+      {"alias copy past the limit",
+       "a: &x " + Repeat("[", 300) + Repeat("]", 300) + "\nb: " + Repeat("[", 300) + "*x" +
+           Repeat("]", 300),
+       "Nesting deeper than 512 levels is not supported. At line: 2 col: 304"},
+  });
+  const BindingResult deepest = ReadYaml(Repeat("[", 512) + Repeat("]", 512));
+  EXPECT_TRUE(deepest.success) << deepest.ErrorText();
+}
+
+// Nine levels of nine aliases would make 9^9 values; the budget stops it.
+TEST(YamlReader, BoundsAliasExpansion) {
+  std::string text = "a0: &a0 [x, x, x, x, x, x, x, x, x]\n";
+  for (int level = 1; level <= 9; ++level) {
+    const std::string previous = "*a" + std::to_string(level - 1);
+    text += "a" + std::to_string(level) + ": &a" + std::to_string(level) + " [" + previous;
+    for (int i = 1; i < 9; ++i) text += ", " + previous;
+    text += "]\n";
+  }
+  const BindingResult result = ReadYaml(text);
+  EXPECT_FALSE(result.success);
+  EXPECT_EQ(std::string(result.ErrorText()).rfind("Alias expansion exceeds 66", 0), 0u)
+      << result.ErrorText();
+
+  // A node repeated a few times stays well inside the budget.
+  const BindingResult modest =
+      ReadYaml(std::string("base: &b {x: [1, 2, 3]}\n") + "c: [*b, *b, *b, *b, *b, *b, *b, *b]");
+  EXPECT_TRUE(modest.success) << modest.ErrorText();
+}
+
+TEST(YamlReader, ReadsExactlyTheGivenBytes) {
+  // A heap copy without terminator lets the address sanitizer see any read
+  // past the end.
+  const std::string source = "a: 1\nb: [2, text]";
+  const std::vector<char> bytes(source.begin(), source.end());
+  const BindingResult whole = ReadYaml(std::string_view(bytes.data(), bytes.size()));
+  EXPECT_EQ(Render(whole.property), "{a:u1,b:[u2,'text']}");
+
+  const BindingResult prefix = ReadYaml(std::string_view(bytes.data(), 4));
+  EXPECT_EQ(Render(prefix.property), "{a:u1}");
+
+  const BindingResult none = ReadYaml(std::string_view());
+  EXPECT_TRUE(none.success);
+  EXPECT_TRUE(none.property.IsEmpty());
+}
+
+}  // namespace
+}  // namespace Corvan
