@@ -99,10 +99,83 @@ std::vector<const BindingTypeDescriptor*> BindingRegistry::Types() const {
   return types;
 }
 
+BindingFunctionDescriptor* BindingRegistry::RegisterFunction(std::string_view name,
+                                                             bool& existing) {
+  std::lock_guard lock(mutex_);
+  if (auto position = functionsByName_.find(name); position != functionsByName_.end()) {
+    existing = true;
+    return position->second.get();
+  }
+  auto function = std::make_unique<BindingFunctionDescriptor>();
+  function->name = name;
+  function->nameHash = Fnv1a(name);
+  function->registry = this;
+  BindingFunctionDescriptor* raw = function.get();
+  functionsByName_.emplace(std::string(name), std::move(function));
+  existing = false;
+  return raw;
+}
+
+const BindingFunctionDescriptor* BindingRegistry::FindFunction(std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  auto position = functionsByName_.find(name);
+  return position == functionsByName_.end() ? nullptr : position->second.get();
+}
+
+std::vector<const BindingFunctionDescriptor*> BindingRegistry::Functions() const {
+  std::lock_guard lock(mutex_);
+  std::vector<const BindingFunctionDescriptor*> functions;
+  functions.reserve(functionsByName_.size());
+  for (const auto& [name, function] : functionsByName_) functions.push_back(function.get());
+  return functions;
+}
+
+std::size_t BindingRegistry::FunctionCount() const {
+  std::lock_guard lock(mutex_);
+  return functionsByName_.size();
+}
+
+const BindingEventDescriptor* BindingRegistry::AddEvent(BindingEventDescriptor event) {
+  std::lock_guard lock(mutex_);
+  for (const BindingEventDescriptor& declared : events_) {
+    if (declared.name == event.name) return &declared;
+  }
+  return &events_.emplace_back(std::move(event));
+}
+
+const BindingEventDescriptor* BindingRegistry::FindEvent(std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  for (const BindingEventDescriptor& declared : events_) {
+    if (declared.name == name) return &declared;
+  }
+  return nullptr;
+}
+
+std::vector<const BindingEventDescriptor*> BindingRegistry::Events() const {
+  std::lock_guard lock(mutex_);
+  std::vector<const BindingEventDescriptor*> events;
+  events.reserve(events_.size());
+  for (const BindingEventDescriptor& declared : events_) events.push_back(&declared);
+  return events;
+}
+
 void BindingRegistry::Clear() {
   std::lock_guard lock(mutex_);
+  functionsByName_.clear();
+  events_.clear();
   typesByHash_.clear();
   typesByName_.clear();
+  initialized_ = false;
+}
+
+bool BindingRegistry::IsInitialized() const {
+  std::lock_guard lock(mutex_);
+  return initialized_;
+}
+
+void BindingRegistry::MarkInitialized() {
+  std::lock_guard lock(mutex_);
+  initialized_ = true;
 }
 
 }  // namespace Corvan

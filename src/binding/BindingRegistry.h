@@ -1,5 +1,5 @@
-// BindingRegistry: the native types (and, later, functions and events) a
-// plugin makes known to the binding layer.
+// BindingRegistry: the native types, functions and events a plugin makes
+// known to the binding layer.
 //
 // Types are registered field by field through a TypeBuilder:
 //
@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -25,6 +26,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "binding/BindingFunctions.h"
 #include "binding/BindingTypes.h"
 #include "binding/NativeTypes.h"
 #include "binding/StaticType.h"
@@ -95,11 +97,33 @@ class BindingRegistry {
 
   // Every registered type, in name order.
   std::vector<const BindingTypeDescriptor*> Types() const;
-  // Forgets every type.
+
+  // Registers a function, or finds the one registered under that name
+  // before (then `existing` is set and the caller adds nothing).
+  BindingFunctionDescriptor* RegisterFunction(std::string_view name, bool& existing);
+  const BindingFunctionDescriptor* FindFunction(std::string_view name) const;
+  // Every registered function, in name order.
+  std::vector<const BindingFunctionDescriptor*> Functions() const;
+  std::size_t FunctionCount() const;
+
+  // Declares an event; a name declared before keeps its first definition.
+  // Returns the event of that name.
+  const BindingEventDescriptor* AddEvent(BindingEventDescriptor event);
+  const BindingEventDescriptor* FindEvent(std::string_view name) const;
+  // Every declared event, in declaration order.
+  std::vector<const BindingEventDescriptor*> Events() const;
+
+  // Forgets every type, function and event, and the initialised mark.
   void Clear();
+  // Set once the builtin types are registered.
+  bool IsInitialized() const;
+  void MarkInitialized();
 
  private:
   mutable std::mutex mutex_;
+  bool initialized_ = false;
+  std::map<std::string, std::unique_ptr<BindingFunctionDescriptor>, std::less<>> functionsByName_;
+  std::deque<BindingEventDescriptor> events_;
   std::map<std::string, std::unique_ptr<BindingTypeDescriptor>, std::less<>> typesByName_;
   std::map<std::uint32_t, BindingTypeDescriptor*> typesByHash_;
 };

@@ -1,0 +1,38 @@
+// Fills a function's arguments from a host request.
+//
+// The five sources are read in this order, later ones overwriting earlier
+// ones: header pairs, path captures, query parameters, direct arguments and
+// the body. A source other than the direct arguments may fill an argument
+// only where the argument's location allows it. The conversion of the bound
+// values to the handler's parameter types happens later, in the invoker.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "binding/BindingFunctions.h"
+#include "binding/BindingProperty.h"
+#include "plugin/HostAbi.h"
+#include "routing/RouteTypes.h"
+
+namespace Corvan {
+
+class BindingRegistry;
+
+struct ArgumentBindingInput {
+  const BindingFunctionDescriptor* function = nullptr;
+  // Location of each argument by index; a missing entry is Any.
+  std::span<const ArgumentLocation> locations;
+  const RouteCaptures* captures = nullptr;
+  // Untrusted: any pointer or count in it may be null or wrong.
+  const HostRequest* request = nullptr;
+  const BindingRegistry* registry = nullptr;
+};
+
+// Resizes `arguments` to the function's argument count and binds them.
+// Failures are reported into `callResult` (each report replaces the message
+// before it); after a failure only the body step still runs.
+void BindArguments(const ArgumentBindingInput& input, std::vector<BindingProperty>& arguments,
+                   BindingResult& callResult);
+
+}  // namespace Corvan
