@@ -105,6 +105,7 @@ class BindingHelpProvider {
   // The help of the given descriptors, in their order, as the structure
   // {"functions", "types", "events"}. Full records are converted through
   // `registry`, which must hold the help types; an unknown format fails.
+  // No entry of the lists may be null.
   [[nodiscard]] static BindingResult ApiHelp(
       const BindingRegistry& registry,
       const std::vector<const BindingFunctionDescriptor*>& functions,
