@@ -5,6 +5,13 @@
 // the body. A source other than the direct arguments may fill an argument
 // only where the argument's location allows it. The conversion of the bound
 // values to the handler's parameter types happens later, in the invoker.
+//
+// Texts name an argument and, after a ".", a member path: "ids.2=7" sets
+// element 2 of ids, "filter.name=clip" its field name. Index segments of one
+// request may create at most 65536 elements together and a member path may
+// be at most kMaxTreeDepth segments long, so no request can make the binder
+// build an unbounded tree. Everything the request holds is untrusted: null
+// texts and arrays are skipped, never followed.
 #pragma once
 
 #include <span>
