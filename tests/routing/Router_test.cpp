@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "binding/BindingRegistry.h"
@@ -335,6 +336,72 @@ TEST_F(RouterFixture, DescriptorBytes) {
   EXPECT_STREQ(At<const char*>(Descriptor("GetTList"), 113), "/t/list");
   EXPECT_EQ(description_->typeCount, registry_.Types().size());
   EXPECT_EQ(description_->eventCount, registry_.Events().size());
+}
+
+}  // namespace
+}  // namespace Corvan
+
+namespace Corvan {
+namespace {
+
+// An invoker that wants the transport request and records what it got.
+class TransportInvoker final : public FunctionInvoker {
+ public:
+  std::uintptr_t Prepare(std::vector<BindingProperty>&, CallResult&, ConnectionId) override {
+    return 0;
+  }
+  void Invoke(std::vector<BindingProperty>&, const HttpBaseTransport::Request* transport,
+              std::uintptr_t, ConnectionId, CallResult& call) override {
+    if (throws) throw std::runtime_error("handler failed");
+    ASSERT_NE(transport, nullptr);
+    seen = *transport;
+    headerTexts.clear();
+    for (const auto& [name, value] : transport->headers) {
+      headerTexts.emplace_back(std::string(name) + "=" + std::string(value));
+    }
+    call.result.property.SetString("done");
+  }
+  void Release(std::uintptr_t) override {}
+  void* Handler() const override { return nullptr; }
+  const TypeIdentity& RequestType() const override {
+    return StaticType::HashCode<HttpBaseTransport::Request>();
+  }
+
+  bool throws = false;
+  HttpBaseTransport::Request seen;
+  std::vector<std::string> headerTexts;
+};
+
+TEST(RouterTransport, TransportRequestCarriesTheCallAndThrowsStayInside) {
+  BindingRegistry registry;
+  Router router(registry);
+  auto owned = std::make_unique<TransportInvoker>();
+  TransportInvoker* invoker = owned.get();
+  router.Custom(
+      HttpMethod::Post, "/t/raw", [](BindingFunctionDescriptor&) {}, std::move(owned));
+  const PluginApiDescription& description = router.BuildDescription();
+  ASSERT_EQ(description.functionCount, 1u);
+
+  const HostHeaderPair headers[] = {{"x-token", "abc"}, {nullptr, "lost"}, {"accept", "*/*"}};
+  HostRequest request{};
+  request.method = HTTP_METHOD_POST;
+  request.path = "/t/raw?";
+  request.functionContext = description.functions[0].function.functionContext;
+  request.headers = headers;
+  request.headerCount = 3;
+  request.callerId = 77;
+  HostCallReply reply = TestSupport::CallRaw(description.functions[0].invoke, request);
+  EXPECT_FALSE(reply.hasError) << reply.error;
+  EXPECT_STREQ(reply.value.GetString(), "done");
+  EXPECT_EQ(invoker->seen.callerId, 77u);
+  EXPECT_EQ(invoker->seen.method, HttpMethod::Post);
+  EXPECT_EQ(invoker->seen.registry, &registry);
+  EXPECT_EQ(invoker->headerTexts, (std::vector<std::string>{"x-token=abc", "accept=*/*"}));
+
+  invoker->throws = true;
+  HostCallReply thrown = TestSupport::CallRaw(description.functions[0].invoke, request);
+  EXPECT_EQ(thrown.status, 500u);
+  EXPECT_EQ(thrown.error, "Internal server error");
 }
 
 }  // namespace
