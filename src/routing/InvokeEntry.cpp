@@ -1,0 +1,131 @@
+#include "routing/InvokeEntry.h"
+
+#include <string_view>
+#include <vector>
+
+#include "binding/BindingRegistry.h"
+#include "platform/Platform.h"
+#include "routing/ArgumentBinder.h"
+#include "routing/CallResult.h"
+#include "routing/ResponseWriter.h"
+#include "routing/RouteBinding.h"
+
+namespace Corvan {
+
+namespace {
+
+constexpr const char* kInternalError = "Internal server error";
+constexpr std::uint32_t kStatusInternalError = 500;
+
+// A copy of the request in which every count agrees with its pointer and
+// the path is a text, so no later step reads through a null pointer.
+HostRequest SanitizedRequest(const HostRequest& request) {
+  HostRequest safe = request;
+  if (safe.path == nullptr) safe.path = "";
+  if (safe.directArguments == nullptr) safe.directArgumentCount = 0;
+  if (safe.headers == nullptr) safe.headerCount = 0;
+  if (safe.body == nullptr) safe.bodyLength = 0;
+  return safe;
+}
+
+MatchRequest MatchRequestFor(const HostRequest& request) {
+  MatchRequest match;
+  match.method = HttpMethodFromCode(request.method);
+  if (match.method == HttpMethod::Custom && request.customMethod != nullptr) {
+    match.customMethod = request.customMethod;
+  }
+  const std::string_view path = request.path;
+  match.path = path.substr(0, path.find('?'));
+  return match;
+}
+
+bool WantsTransport(const FunctionInvoker& invoker) {
+  const std::uint32_t type = invoker.RequestType().hash;
+  return type == StaticType::HashCode<HttpBaseTransport::Request>().hash ||
+         type == StaticType::HashCode<RemotingRequest>().hash;
+}
+
+HttpBaseTransport::Request TransportFor(const HostRequest& request, const MatchRequest& match,
+                                        const BindingRegistry* registry) {
+  HttpBaseTransport::Request transport;
+  transport.callerId = request.callerId;
+  transport.ticks = Platform::HighResolutionCounter();
+  transport.registry = registry;
+  transport.path = request.path;
+  transport.method = match.method;
+  transport.customMethod = match.customMethod;
+  transport.headers.reserve(request.headerCount);
+  for (std::uint32_t i = 0; i < request.headerCount; ++i) {
+    const HostHeaderPair& pair = request.headers[i];
+    if (pair.name == nullptr || pair.value == nullptr) continue;
+    transport.headers.emplace_back(pair.name, pair.value);
+  }
+  return transport;
+}
+
+void Call(const RouteBinding& binding, const HostRequest& request, const MatchRequest& match,
+          const RouteCaptures& captures, const BindingRegistry* registry, HostResponse& out) {
+  CallResult call;
+  std::vector<BindingProperty> arguments;
+  ArgumentBindingInput input;
+  input.function = binding.function;
+  input.locations = binding.locations;
+  input.captures = &captures;
+  input.request = &request;
+  input.registry = registry;
+  BindArguments(input, arguments, call.result);
+
+  FunctionInvoker& invoker = *binding.invoker;
+  std::uintptr_t state = 0;
+  if (call.succeeded()) state = invoker.Prepare(arguments, call, request.callerId);
+  if (call.succeeded()) {
+    if (WantsTransport(invoker)) {
+      const HttpBaseTransport::Request transport = TransportFor(request, match, registry);
+      invoker.Invoke(arguments, &transport, state, request.callerId, call);
+    } else {
+      invoker.Invoke(arguments, nullptr, state, request.callerId, call);
+    }
+  }
+  WriteResponse(call, registry, out);
+  if (state != 0) invoker.Release(state);
+}
+
+}  // namespace
+
+void Dispatch(const FunctionContext& context, const HostRequest& request, HostResponse& out) {
+  ResetResponse(out);
+  const RouteBinding* binding = context.binding;
+  if (binding == nullptr || binding->function == nullptr || !binding->invoker) {
+    WriteErrorResponse(out, ResponseMessages::kInvalidFunction, kStatusNotFound);
+    return;
+  }
+  const HostRequest safe = SanitizedRequest(request);
+  const MatchRequest match = MatchRequestFor(safe);
+  const RouteEntry entry = RouteEntryFor(*binding);
+  RouteCaptures captures;
+  if (MatchRoute(match, std::span<const RouteEntry>(&entry, 1), captures) == nullptr) {
+    WriteErrorResponse(out, ResponseMessages::kInvalidFunction, kStatusNotFound);
+    return;
+  }
+  Call(*binding, safe, match, captures, context.registry, out);
+}
+
+void KYN_CALL InvokeFunction(HostResponse* out, const HostRequest* request) {
+  if (out == nullptr) return;
+  try {
+    if (request == nullptr) {
+      ResetResponse(*out);
+      WriteErrorResponse(*out, ResponseMessages::kInvalidRequest, kStatusBadRequest);
+      return;
+    }
+    static const FunctionContext kNoFunction{};
+    const auto* context = static_cast<const FunctionContext*>(request->functionContext);
+    Dispatch(context != nullptr ? *context : kNoFunction, *request, *out);
+  } catch (...) {
+    // A handler that throws must not unwind into the host.
+    ResetResponse(*out);
+    WriteErrorResponse(*out, kInternalError, kStatusInternalError);
+  }
+}
+
+}  // namespace Corvan
