@@ -29,8 +29,8 @@ TEST(MatchRoute, ShortestCapturesWinAndLiteralMatchesAtOnce) {
   EXPECT_EQ(captures, (RouteCaptures{{"x", "d"}}));
 
   // An equal total keeps the earlier match.
-  const RouteEntry same[] = {RouteEntryFor(narrow),
-                             RouteEntryFor(MakeBinding("/a/b/{y}", HttpMethod::Get))};
+  RouteBinding other = MakeBinding("/a/b/{y}", HttpMethod::Get);
+  const RouteEntry same[] = {RouteEntryFor(narrow), RouteEntryFor(other)};
   EXPECT_EQ(MatchRoute(request, same, captures), &same[0]);
 }
 
