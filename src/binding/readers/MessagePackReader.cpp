@@ -269,7 +269,7 @@ void Reader::OpenContainer(ByteInfo info, std::uint8_t byte, std::size_t itemPos
     return Fail(isMap ? Message::kMapTruncated : Message::kArrayTruncated, count, position_);
   budget_ -= std::min(items, budget_);
   SelectPendingKey();
-  const bool opened = isMap ? builder_.BeginStructure() : builder_.BeginCollection(static_cast<std::size_t>(count));
+  const bool opened = isMap ? builder_.BeginStructure(static_cast<std::size_t>(count)) : builder_.BeginCollection(static_cast<std::size_t>(count));
   if (!opened) return Fail(Message::kTooDeep, itemPosition, kMaxTreeDepth);
   frames_.push_back({items, isMap});
 }

@@ -35,10 +35,10 @@ bool TreeBuilder::BeginCollection(std::size_t reserve) {
   return true;
 }
 
-bool TreeBuilder::BeginStructure() {
+bool TreeBuilder::BeginStructure(std::size_t reserve) {
   if (frames_.size() >= maxDepth_) return false;
   BindingProperty& target = Target();
-  target.MakeStructure();
+  target.MakeStructure(std::min(reserve, kMaxReserve));
   frames_.push_back({&target, 0});
   return true;
 }
