@@ -5,9 +5,7 @@
 namespace Corvan {
 
 TreeBuilder::TreeBuilder(BindingProperty& root, ArrayMode mode, std::size_t maxDepth)
-    : root_(root), mode_(mode), maxDepth_(maxDepth) {
-  frames_.reserve(16);
-}
+    : root_(root), mode_(mode), maxDepth_(maxDepth) {}
 
 BindingProperty& TreeBuilder::Target() {
   if (pendingField_ != nullptr) {

@@ -19,9 +19,9 @@
 
 #include <cstddef>
 #include <string_view>
-#include <vector>
 
 #include "binding/BindingProperty.h"
+#include "binding/readers/FrameStack.h"
 
 namespace Corvan {
 
@@ -69,7 +69,7 @@ class TreeBuilder {
   BindingProperty& root_;
   ArrayMode mode_;
   std::size_t maxDepth_;
-  std::vector<Frame> frames_;
+  FrameStack<Frame, 32> frames_;
   BindingProperty* pendingField_ = nullptr;
 };
 
