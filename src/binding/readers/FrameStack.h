@@ -38,7 +38,7 @@ class FrameStack {
   }
 
  private:
-  std::array<T, N> inline_{};
+  std::array<T, N> inline_;  // left uninitialised: frames are written before they are read
   std::vector<T> spill_;
   std::size_t size_ = 0;
 };
