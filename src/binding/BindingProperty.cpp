@@ -91,7 +91,7 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) {
     std::swap(store_, other.store_);
     other.DropTree();
   } else if (store_ != nullptr && store_ == other.store_) {
-    // Same tree: the pooled objects stay valid, so the payload just moves.
+    // Same tree: the store's objects stay valid, so the payload just moves.
     BindingProperty held(store_, ChildTag{});
     held.TakePayload(other);
     Release();

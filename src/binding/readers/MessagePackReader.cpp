@@ -268,7 +268,8 @@ void Reader::OpenContainer(ByteInfo info, std::uint8_t byte, std::size_t itemPos
     return Fail(isMap ? Message::kMapTruncated : Message::kArrayTruncated, count, position_);
   budget_ -= std::min(items, budget_);
   SelectPendingKey();
-  const bool opened = isMap ? builder_.BeginStructure(static_cast<std::size_t>(count)) : builder_.BeginCollection(static_cast<std::size_t>(count));
+  const auto reserve = static_cast<std::size_t>(count);
+  const bool opened = isMap ? builder_.BeginStructure(reserve) : builder_.BeginCollection(reserve);
   if (!opened) return Fail(Message::kTooDeep, itemPosition, kMaxTreeDepth);
   frames_.push_back({items, isMap});
 }
