@@ -40,7 +40,7 @@ struct InternedString {
   std::uint32_t hash;
   std::uint32_t references;
   bool interned;  // an entry of the intern table (a key), not a value's copy
-  char text[3];   // length + 1 bytes, allocated with the entry
+  char text[1];  // length + 1 bytes, allocated with the entry
 
   std::string_view View() const { return {text, length}; }
 };
