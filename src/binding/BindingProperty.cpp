@@ -10,6 +10,13 @@ namespace Corvan {
 namespace {
 // Texts and keys of a tree end at their first zero byte.
 std::string_view CutAtZero(std::string_view text) {
+  // Most keys are short: a loop costs less than the call.
+  if (text.size() <= 16) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\0') return text.substr(0, i);
+    }
+    return text;
+  }
   const void* zero = text.empty() ? nullptr : std::memchr(text.data(), 0, text.size());
   return zero ? text.substr(0, static_cast<const char*>(zero) - text.data()) : text;
 }
@@ -29,8 +36,23 @@ const BindingProperty& BindingProperty::EmptyValue() {
 // ---- Lifetime ---------------------------------------------------------------
 
 BindingProperty::~BindingProperty() {
-  Release();
-  if (root_) delete store_;
+  if (root_)
+    DropTree();
+  else
+    Release();
+}
+
+// Everything a tree holds but blobs lives in the store's memory, which the
+// store frees as a whole.
+void BindingProperty::DropTree() {
+  if (store_ != nullptr && !store_->HasOutsideHolders()) {
+    payload_.raw = 0;
+    kind_ = PropertyKind::Empty;
+  } else {
+    Release();
+  }
+  delete store_;
+  store_ = nullptr;
 }
 
 BindingProperty::BindingProperty(const BindingProperty& other) { CopyFrom(other); }
@@ -67,9 +89,9 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) {
     std::swap(payload_, other.payload_);
     std::swap(kind_, other.kind_);
     std::swap(store_, other.store_);
-    other.Release();
+    other.DropTree();
   } else if (store_ != nullptr && store_ == other.store_) {
-    // Same tree: the pooled objects stay valid, so the payload just moves.
+    // Same tree: the store's objects stay valid, so the payload just moves.
     BindingProperty held(store_, ChildTag{});
     held.TakePayload(other);
     Release();
@@ -102,7 +124,10 @@ void BindingProperty::Release() {
       // The empty text may be held by a value that never needed a store.
       if (payload_.string != BindingPropertyStore::EmptyString()) store_->Release(payload_.string);
       break;
-    case PropertyKind::Blob: store_->Delete(payload_.blob); break;
+    case PropertyKind::Blob:
+      store_->Delete(payload_.blob);
+      store_->RemoveOutsideHolder();
+      break;
     case PropertyKind::Enum: store_->Delete(payload_.enumValue); break;
     case PropertyKind::Collection: ReleaseCollection(); break;
     case PropertyKind::Structure: ReleaseStructure(); break;
@@ -119,19 +144,34 @@ void BindingProperty::Release() {
 void BindingProperty::ReleaseCollection() {
   PropertyVector* vector = payload_.collection;
   for (std::uint32_t i = 0; i < vector->size; ++i) vector->data[i].~BindingProperty();
-  ::operator delete(vector->data);
+  store_->FreeSlot(vector->data, vector->capacity * sizeof(BindingProperty));
   store_->Delete(vector);
 }
 
 void BindingProperty::ReleaseStructure() {
   PropertyMap* map = payload_.structure;
-  for (auto& [key, value] : *map) store_->Release(key);
+  const auto release = [this](const InternedString* key, BindingProperty* value) {
+    store_->Delete(value);
+    store_->Release(key);
+  };
+  if (map->tree_ != nullptr) {
+    for (auto& [key, value] : *map->tree_) release(key, value);
+    store_->Delete(map->tree_);
+  }
+  for (std::uint32_t i = 0; i < map->size_; ++i)
+    release(map->entries_[i].key, map->entries_[i].value);
+  store_->FreeSlot(map->entries_, map->capacity_ * sizeof(PropertyMap::Entry));
   store_->Delete(map);
 }
 
 // ---- Setters ----------------------------------------------------------------
 
-void BindingProperty::SetEmpty() { Release(); }
+void BindingProperty::SetEmpty() {
+  if (root_)
+    DropTree();
+  else
+    Release();
+}
 
 void BindingProperty::SetBool(bool value) {
   Release();
@@ -165,7 +205,7 @@ void BindingProperty::SetString(std::string_view text) {
   text = CutAtZero(text);
   // Intern before releasing: the text may be this value's own string.
   const InternedString* entry =
-      text.empty() ? BindingPropertyStore::EmptyString() : Store().Intern(text);
+      text.empty() ? BindingPropertyStore::EmptyString() : Store().CopyText(text);
   Release();
   kind_ = PropertyKind::String;
   payload_.string = entry;
@@ -173,6 +213,7 @@ void BindingProperty::SetString(std::string_view text) {
 
 void BindingProperty::SetBlob(std::vector<std::uint8_t>&& bytes) {
   auto* blob = Store().New<std::vector<std::uint8_t>>(std::move(bytes));
+  store_->AddOutsideHolder();
   bytes.clear();
   Release();
   kind_ = PropertyKind::Blob;
@@ -196,25 +237,28 @@ void BindingProperty::MakeCollection(std::size_t reserve) {
   if (reserve > payload_.collection->capacity) Grow(reserve);
 }
 
-void BindingProperty::MakeStructure() {
-  if (kind_ == PropertyKind::Structure) return;
-  BindingPropertyStore& store = Store();
-  auto* map = store.New<PropertyMap>(PropertyMap::allocator_type(&store));
-  Release();
-  kind_ = PropertyKind::Structure;
-  payload_.structure = map;
+void BindingProperty::MakeStructure(std::size_t reserve) {
+  if (kind_ != PropertyKind::Structure) {
+    auto* map = Store().New<PropertyMap>();
+    Release();
+    kind_ = PropertyKind::Structure;
+    payload_.structure = map;
+  }
+  PropertyMap& map = *payload_.structure;
+  if (map.tree_ == nullptr && reserve > map.capacity_) ReserveFields(map, reserve);
 }
 
 // Values hold no pointer to themselves, so moving their bytes to a new array
 // relocates them; no value is copied or destroyed on the way.
 void BindingProperty::Grow(std::size_t capacity) {
   PropertyVector* vector = payload_.collection;
-  auto* data = static_cast<BindingProperty*>(::operator new(capacity * sizeof(BindingProperty)));
+  auto* data =
+      static_cast<BindingProperty*>(store_->AllocateSlot(capacity * sizeof(BindingProperty)));
   if (vector->size != 0) {
     std::memcpy(static_cast<void*>(data), static_cast<const void*>(vector->data),
                 vector->size * sizeof(BindingProperty));
   }
-  ::operator delete(vector->data);
+  store_->FreeSlot(vector->data, vector->capacity * sizeof(BindingProperty));
   vector->data = data;
   vector->capacity = static_cast<std::uint32_t>(capacity);
 }
@@ -300,21 +344,105 @@ std::span<const BindingProperty> BindingProperty::Elements() const {
   return {payload_.collection->data, payload_.collection->size};
 }
 
+// Where the key belongs in a flat map: the index of its field, or of the
+// first field after it (then `found` is false).
+static std::size_t FlatPosition(const PropertyMap::Entry* entries, std::size_t size,
+                                const KeyProbe& probe, bool& found) {
+  std::size_t low = 0, high = size;
+  while (low < high) {
+    const std::size_t middle = (low + high) / 2;
+    const int order = CompareKey(*entries[middle].key, probe);
+    if (order == 0) {
+      found = true;
+      return middle;
+    }
+    if (order < 0)
+      low = middle + 1;
+    else
+      high = middle;
+  }
+  found = false;
+  return low;
+}
+
 BindingProperty& BindingProperty::Field(std::string_view key) {
   key = CutAtZero(key);
   MakeStructure();
   PropertyMap& map = *payload_.structure;
-  const InternedString* entry = store_->Intern(key);
-  auto [position, inserted] = map.try_emplace(entry, store_, ChildTag{});
-  if (!inserted) store_->Release(entry);
-  return position->second;
+  const KeyProbe probe = MakeKeyProbe(key);
+  if (map.tree_ != nullptr) return TreeField(map, probe);
+  // Documents and copies mostly bring keys that sort after the last one.
+  std::size_t at = map.size_;
+  if (at != 0) {
+    const int order = CompareKey(*map.entries_[at - 1].key, probe);
+    if (order == 0) return *map.entries_[at - 1].value;
+    if (order > 0) {
+      bool found;
+      at = FlatPosition(map.entries_, map.size_, probe, found);
+      if (found) return *map.entries_[at].value;
+      if (map.size_ >= PropertyMap::kFlatFields) {
+        MoveFieldsToTree(map);
+        return TreeField(map, probe);
+      }
+    }
+  }
+  return *NewField(map, at, probe);
+}
+
+// Inserts a new field at index `at` of a flat map.
+BindingProperty* BindingProperty::NewField(PropertyMap& map, std::size_t at,
+                                           const KeyProbe& probe) {
+  if (map.size_ == map.capacity_) ReserveFields(map, map.capacity_ == 0 ? 8 : map.capacity_ * 2);
+  const InternedString* entry = store_->Intern(probe);
+  auto* value = store_->New<BindingProperty>(store_, ChildTag{});
+  PropertyMap::Entry* slot = map.entries_ + at;
+  if (at != map.size_) std::memmove(slot + 1, slot, (map.size_ - at) * sizeof(PropertyMap::Entry));
+  *slot = {entry, value};
+  ++map.size_;
+  return value;
+}
+
+BindingProperty& BindingProperty::TreeField(PropertyMap& map, const KeyProbe& probe) {
+  PropertyMap::Tree& tree = *map.tree_;
+  auto position = tree.lower_bound(probe);
+  if (position != tree.end() && CompareKey(*position->first, probe) == 0) return *position->second;
+  const InternedString* entry = store_->Intern(probe);
+  auto* value = store_->New<BindingProperty>(store_, ChildTag{});
+  tree.emplace_hint(position, entry, value);
+  return *value;
+}
+
+void BindingProperty::ReserveFields(PropertyMap& map, std::size_t capacity) {
+  auto* entries =
+      static_cast<PropertyMap::Entry*>(store_->AllocateSlot(capacity * sizeof(PropertyMap::Entry)));
+  if (map.size_ != 0) std::memcpy(entries, map.entries_, map.size_ * sizeof(PropertyMap::Entry));
+  store_->FreeSlot(map.entries_, map.capacity_ * sizeof(PropertyMap::Entry));
+  map.entries_ = entries;
+  map.capacity_ = static_cast<std::uint32_t>(capacity);
+}
+
+void BindingProperty::MoveFieldsToTree(PropertyMap& map) {
+  auto* tree = store_->New<PropertyMap::Tree>(PropertyMap::Tree::allocator_type(store_));
+  for (std::uint32_t i = 0; i < map.size_; ++i) {
+    tree->emplace_hint(tree->end(), map.entries_[i].key, map.entries_[i].value);
+  }
+  store_->FreeSlot(map.entries_, map.capacity_ * sizeof(PropertyMap::Entry));
+  map.entries_ = nullptr;
+  map.size_ = map.capacity_ = 0;
+  map.tree_ = tree;
 }
 
 const BindingProperty* BindingProperty::FindField(const char* key) const {
   if (kind_ != PropertyKind::Structure) return nullptr;
   const PropertyMap& map = *payload_.structure;
-  auto position = map.find(key != nullptr ? key : "");
-  return position == map.end() ? nullptr : &position->second;
+  const KeyProbe probe = MakeKeyProbe(key != nullptr ? key : "");
+  if (map.tree_ != nullptr) {
+    auto position = map.tree_->find(probe);
+    return position == map.tree_->end() ? nullptr : position->second;
+  }
+  bool found;
+  const std::size_t at = FlatPosition(map.entries_, map.size_, probe, found);
+  return found ? map.entries_[at].value : nullptr;
 }
 
 BindingProperty* BindingProperty::FindField(const char* key) {
@@ -324,10 +452,26 @@ BindingProperty* BindingProperty::FindField(const char* key) {
 bool BindingProperty::RemoveField(const char* key) {
   if (kind_ != PropertyKind::Structure) return false;
   PropertyMap& map = *payload_.structure;
-  auto position = map.find(key != nullptr ? key : "");
-  if (position == map.end()) return false;
-  const InternedString* entry = position->first;
-  map.erase(position);
+  const KeyProbe probe = MakeKeyProbe(key != nullptr ? key : "");
+  const InternedString* entry = nullptr;
+  BindingProperty* value = nullptr;
+  if (map.tree_ != nullptr) {
+    auto position = map.tree_->find(probe);
+    if (position == map.tree_->end()) return false;
+    entry = position->first;
+    value = position->second;
+    map.tree_->erase(position);
+  } else {
+    bool found;
+    const std::size_t at = FlatPosition(map.entries_, map.size_, probe, found);
+    if (!found) return false;
+    entry = map.entries_[at].key;
+    value = map.entries_[at].value;
+    std::memmove(map.entries_ + at, map.entries_ + at + 1,
+                 (map.size_ - at - 1) * sizeof(PropertyMap::Entry));
+    --map.size_;
+  }
+  store_->Delete(value);
   store_->Release(entry);
   return true;
 }
@@ -356,8 +500,12 @@ void BindingProperty::CopyFrom(const BindingProperty& source) {
       payload_ = source.payload_;
       break;
     case PropertyKind::String: {
+      // Within one store the text is shared; another store gets a copy.
       const InternedString* entry = source.payload_.string;
-      entry = entry == BindingPropertyStore::EmptyString() ? entry : Store().Intern(*entry);
+      if (entry != BindingPropertyStore::EmptyString()) {
+        entry = source.store_ == store_ ? BindingPropertyStore::AddReference(entry)
+                                        : Store().CopyText(entry->View());
+      }
       Release();
       kind_ = PropertyKind::String;
       payload_.string = entry;
@@ -379,15 +527,12 @@ void BindingProperty::CopyCollection(const BindingProperty& source) {
 }
 
 void BindingProperty::CopyStructure(const BindingProperty& source) {
-  MakeStructure();
-  PropertyMap& map = *payload_.structure;
-  for (const auto& [key, value] : *source.payload_.structure) {
-    // Source keys arrive in order, so each new key goes at the end.
-    const InternedString* entry = store_->Intern(*key);
-    const std::size_t before = map.size();
-    auto position = map.try_emplace(map.end(), entry, store_, ChildTag{});
-    if (map.size() == before) store_->Release(entry);
-    position->second.CopyFrom(value);
+  const PropertyMap& from = *source.payload_.structure;
+  MakeStructure(from.size());
+  // Source keys arrive in order, so each new key is appended (or, in a tree
+  // that already holds fields, found or inserted).
+  for (const auto& [key, value] : from) {
+    Field(key->View()).CopyFrom(value);
   }
 }
 

@@ -2,13 +2,16 @@
 //
 // Every request body, response value, event payload and "object" field is a
 // tree of BindingProperty values. A value is small (an 8-byte payload, a
-// store pointer and two bytes); scalars live inline, strings are interned and
-// blobs, enums, collections and structures are objects of the tree's store.
+// store pointer and two bytes); scalars live inline; strings, blobs, enums,
+// collections and structures are objects of the tree's store, whose keys are
+// interned.
 //
 // A value constructed on its own is a root: it owns the store of its tree.
 // Elements and fields are created inside their parent with the parent's
 // store and are never destroyed alone. Copies are deep; moving a root into a
-// root swaps them in constant time.
+// root swaps them in constant time. A root that is destroyed or emptied frees
+// its store's memory at once, without visiting its values, unless a blob
+// (which holds heap memory of its own) is among them.
 //
 //   BindingProperty list;
 //   BindingProperty& first = list.Element(0);   // list becomes a collection
@@ -65,23 +68,96 @@ struct EnumValue {
 
 class BindingProperty;
 
-// Orders structure keys by their bytes as unsigned characters.
+// The key order of the large structures' trees.
 struct KeyOrder {
   using is_transparent = void;
   bool operator()(const InternedString* a, const InternedString* b) const {
-    return std::strcmp(a->text, b->text) < 0;
+    return CompareKey(*a, {b->prefix, b->View()}) < 0;
   }
-  bool operator()(const InternedString* a, const char* b) const {
-    return std::strcmp(a->text, b) < 0;
+  bool operator()(const InternedString* a, const KeyProbe& b) const {
+    return CompareKey(*a, b) < 0;
   }
-  bool operator()(const char* a, const InternedString* b) const {
-    return std::strcmp(a, b->text) < 0;
+  bool operator()(const KeyProbe& a, const InternedString* b) const {
+    return CompareKey(*b, a) > 0;
   }
 };
 
-using PropertyMap =
-    std::map<const InternedString*, BindingProperty, KeyOrder,
-             StoreAllocator<std::pair<const InternedString* const, BindingProperty>>>;
+// The fields of a structure in the byte order of their keys. Each value is
+// an object of the store of its own, so a reference to a field stays valid
+// while other fields come and go. Fields are kept in a sorted array (a key
+// that sorts last, as in copies and in most documents, is appended); a
+// structure that grows past kFlatFields fields and then takes a key out of
+// order moves them into an ordered tree, so that no input makes inserting
+// quadratic.
+//
+//   for (const auto& [key, value] : *property.Fields()) Use(key->text, value);
+class PropertyMap {
+ public:
+  struct Entry {
+    const InternedString* key;
+    BindingProperty* value;
+  };
+  // What iteration yields (the names of a map's pairs).
+  struct FieldRef {
+    const InternedString* first;
+    const BindingProperty& second;
+  };
+  using Tree = std::map<const InternedString*, BindingProperty*, KeyOrder,
+                        StoreAllocator<std::pair<const InternedString* const, BindingProperty*>>>;
+
+  class Iterator {
+   public:
+    using value_type = FieldRef;
+    using difference_type = std::ptrdiff_t;
+    Iterator() = default;
+    FieldRef operator*() const {
+      return inTree_ ? FieldRef{node_->first, *node_->second}
+                     : FieldRef{entry_->key, *entry_->value};
+    }
+    Iterator& operator++() {
+      if (inTree_)
+        ++node_;
+      else
+        ++entry_;
+      return *this;
+    }
+    Iterator operator++(int) {
+      Iterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const Iterator& other) const {
+      return inTree_ ? node_ == other.node_ : entry_ == other.entry_;
+    }
+
+   private:
+    friend class PropertyMap;
+    explicit Iterator(const Entry* entry) : entry_(entry) {}
+    explicit Iterator(Tree::const_iterator node) : node_(node), inTree_(true) {}
+    const Entry* entry_ = nullptr;
+    Tree::const_iterator node_{};
+    bool inTree_ = false;
+  };
+
+  // Past this many fields an insertion out of order moves them into a tree.
+  static constexpr std::uint32_t kFlatFields = 64;
+
+  std::size_t size() const { return tree_ != nullptr ? tree_->size() : size_; }
+  bool empty() const { return size() == 0; }
+  Iterator begin() const {
+    return tree_ != nullptr ? Iterator(tree_->cbegin()) : Iterator(entries_);
+  }
+  Iterator end() const {
+    return tree_ != nullptr ? Iterator(tree_->cend()) : Iterator(entries_ + size_);
+  }
+
+ private:
+  friend class BindingProperty;
+  Entry* entries_ = nullptr;
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = 0;
+  Tree* tree_ = nullptr;
+};
 
 // The elements of a collection: a growable array that relocates its values
 // bitwise, since a value holds nothing that refers back to its own address.
@@ -127,8 +203,9 @@ class BindingProperty {
   void SetEnum(std::int32_t value, std::uint32_t typeHash);
   // Becomes an empty collection unless it already is one; reserves room.
   void MakeCollection(std::size_t reserve = 0);
-  // Becomes an empty structure unless it already is one.
-  void MakeStructure();
+  // Becomes an empty structure unless it already is one; reserves room for
+  // that many fields.
+  void MakeStructure(std::size_t reserve = 0);
 
   // Typed getters return the default when the kind differs; none converts.
   bool GetBool(bool fallback = false) const;
@@ -196,6 +273,11 @@ class BindingProperty {
   void Release();
   void ReleaseCollection();
   void ReleaseStructure();
+  void DropTree();
+  BindingProperty* NewField(PropertyMap& map, std::size_t at, const KeyProbe& probe);
+  BindingProperty& TreeField(PropertyMap& map, const KeyProbe& probe);
+  void ReserveFields(PropertyMap& map, std::size_t capacity);
+  void MoveFieldsToTree(PropertyMap& map);
   void CopyFrom(const BindingProperty& source);
   void CopyCollection(const BindingProperty& source);
   void CopyStructure(const BindingProperty& source);

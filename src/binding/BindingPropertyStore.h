@@ -2,65 +2,90 @@
 //
 // A tree's root owns one store; every element and field of the tree borrows
 // it. The store keeps
-//   - fixed-size object pools, one per object size, that take memory in
-//     4096-byte blocks, so blob, enum, collection and structure objects (and
-//     the nodes of structure maps) cost no general heap allocation each;
-//   - the intern table: one counted copy of each distinct text, so a field
-//     name repeated in every element of a list is stored once.
-// A null or empty text is never interned; it is the shared EmptyString().
+//   - an arena: objects of up to 256 bytes are cut from chunks the store
+//     takes from the heap (the first lives inside the store itself), and a
+//     freed object waits on a list of its size for the next one of that size;
+//     larger objects are heap blocks the store keeps a list of. A small tree
+//     costs one heap allocation, a large one a few dozen, and dropping the
+//     store frees them all without visiting the objects;
+//   - the intern table: one counted copy of each distinct key text, so a field
+//     name repeated in every element of a list is stored once;
+//   - its own counted copies of value texts, which are rarely repeated and so
+//     are not looked up (a copy inside the tree shares the copy).
+// A null or empty text is never stored; it is the shared EmptyString().
+//
+//   BindingPropertyStore store;
+//   const InternedString* key = store.Intern("name");   // shared, counted
+//   const InternedString* text = store.CopyText("clip");  // own, counted
+//   store.Release(key), store.Release(text);
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <utility>
 
 namespace Corvan {
 
-// One interned text: zero-terminated bytes, their length, their FNV-1a hash
-// and the number of values and keys that refer to it.
+// One stored text: zero-terminated bytes, their length and the number of
+// values and keys that refer to it. Keys also carry their hash and their
+// first eight bytes as a big-endian number, which orders most keys in one
+// comparison.
 struct InternedString {
-  InternedString* next;  // bucket chain
+  std::uint64_t prefix;
   std::uint32_t length;
   std::uint32_t hash;
   std::uint32_t references;
+  bool interned;  // an entry of the intern table (a key), not a value's copy
   char text[1];  // length + 1 bytes, allocated with the entry
 
   std::string_view View() const { return {text, length}; }
 };
 
-// A pool of equally sized slots carved from 4096-byte blocks. Free slots of a
-// block are chained by 16-bit slot indices; a block whose slots are all free
-// again goes back to the heap.
-class ObjectPool {
- public:
-  static constexpr std::size_t kBlockSize = 4096;
-
-  explicit ObjectPool(std::size_t slotSize);
-  ~ObjectPool();
-  ObjectPool(const ObjectPool&) = delete;
-  ObjectPool& operator=(const ObjectPool&) = delete;
-
-  // Returns an uninitialised slot.
-  void* Allocate();
-  // Returns a slot taken from this pool.
-  void Free(void* slot);
-
-  std::size_t slotSize() const { return slotSize_; }
-
- private:
-  struct Block;
-  void Link(Block*& list, Block* block);
-  void Unlink(Block*& list, Block* block);
-  Block* NewBlock();
-
-  std::size_t slotSize_;
-  std::uint16_t slotsPerBlock_;
-  Block* available_ = nullptr;  // blocks with at least one free slot
-  Block* full_ = nullptr;
+// A text to compare against keys: its bytes and their key prefix.
+struct KeyProbe {
+  std::uint64_t prefix;
+  std::string_view text;
 };
+
+// The first eight bytes of a text as a big-endian number, zero-padded.
+inline std::uint64_t KeyPrefix(std::string_view text) {
+  const char* bytes = text.data();
+  const std::size_t size = text.size();
+  std::uint64_t word = 0;
+  if (size >= 8) {
+    std::memcpy(&word, bytes, 8);
+  } else if (size >= 4) {
+    // Two overlapping loads; the shared bytes agree.
+    std::uint32_t low, high;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + size - 4, 4);
+    word = low | (std::uint64_t{high} << ((size - 4) * 8));
+  } else {
+    for (std::size_t i = 0; i < size; ++i)
+      word |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+  }
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(word);
+  return word;
+}
+inline KeyProbe MakeKeyProbe(std::string_view text) { return {KeyPrefix(text), text}; }
+
+// Compares a key with a probe by their bytes as unsigned characters
+// (negative, zero or positive). Texts hold no zero byte, so equal prefixes of
+// texts of up to eight bytes mean equal texts.
+inline int CompareKey(const InternedString& key, const KeyProbe& probe) {
+  if (key.prefix != probe.prefix) return key.prefix < probe.prefix ? -1 : 1;
+  const std::size_t length = probe.text.size();
+  if (key.length > 8 && length > 8) {
+    const std::size_t common = (key.length < length ? key.length : length) - 8;
+    const int order = std::memcmp(key.text + 8, probe.text.data() + 8, common);
+    if (order != 0) return order;
+  }
+  return key.length < length ? -1 : key.length > length ? 1 : 0;
+}
 
 class BindingPropertyStore {
  public:
@@ -72,17 +97,21 @@ class BindingPropertyStore {
   // The shared entry of the empty text; it is never counted or freed.
   static const InternedString* EmptyString();
 
-  // Returns the entry of the text with one more reference, inserting it when
-  // it is new. The bytes are copied only then.
+  // Returns the key entry of the text with one more reference, inserting it
+  // when it is new. The bytes are copied only then.
   const InternedString* Intern(std::string_view text);
-  // The same for an entry of another store: its hash is reused.
+  // The same for a text whose key prefix is known.
+  const InternedString* Intern(const KeyProbe& probe);
+  // The same for a key entry of another store: its hash is reused.
   const InternedString* Intern(const InternedString& other);
-  // Takes one reference back; the entry is erased when none is left.
+  // A new copy of a value text, with one reference.
+  const InternedString* CopyText(std::string_view text);
+  // Takes one reference back; the entry is freed when none is left.
   void Release(const InternedString* entry);
   // Adds one reference to an entry of this store.
   static const InternedString* AddReference(const InternedString* entry);
 
-  // Raw slots of the pool for objects of the given size.
+  // Raw memory for an object of the given size (8-byte aligned).
   void* AllocateSlot(std::size_t size);
   void FreeSlot(void* slot, std::size_t size);
 
@@ -96,24 +125,44 @@ class BindingPropertyStore {
     FreeSlot(object, sizeof(T));
   }
 
+  // Values that hold memory outside the store (blobs) count themselves here;
+  // while none does, a tree can be dropped with its store unvisited.
+  void AddOutsideHolder() { ++outsideHolders_; }
+  void RemoveOutsideHolder() { --outsideHolders_; }
+  bool HasOutsideHolders() const { return outsideHolders_ != 0; }
+
   // Number of distinct interned texts (for tests and statistics).
   std::size_t internedCount() const { return internedCount_; }
 
  private:
-  static constexpr std::size_t kPoolGranule = 8;
-  static constexpr std::size_t kPoolClasses = 32;  // slots of up to 256 bytes
+  struct Chunk;
+  struct LargeBlock;
+  static constexpr std::size_t kGranule = 8;
+  static constexpr std::size_t kSizeClasses = 32;  // arena objects of up to 256 bytes
+  static constexpr std::size_t kInlineBytes = 1536;
 
-  ObjectPool& PoolFor(std::size_t size);
-  const InternedString* Intern(std::string_view text, std::uint32_t hash);
-  void Rehash(std::size_t bucketCount);
+  void* AllocateLarge(std::size_t size);
+  void FreeLarge(void* slot);
+  void NewChunk();
+  InternedString* NewText(std::string_view text, std::size_t& bytes);
+  const InternedString* Intern(const KeyProbe& probe, std::uint32_t hash);
+  void Erase(const InternedString* entry);
+  void Rehash(std::size_t slotCount);
 
-  std::unique_ptr<ObjectPool> pools_[kPoolClasses];
-  InternedString** buckets_ = nullptr;
-  std::size_t bucketCount_ = 0;
+  char* cursor_;
+  char* limit_;
+  Chunk* chunks_ = nullptr;
+  std::size_t nextChunkSize_ = 4096;
+  void* freeLists_[kSizeClasses + 1] = {};
+  LargeBlock* large_ = nullptr;
+  InternedString** slots_ = nullptr;  // open addressing, linear probing
+  std::size_t slotCount_ = 0;
   std::size_t internedCount_ = 0;
+  std::size_t outsideHolders_ = 0;
+  alignas(16) char inline_[kInlineBytes];
 };
 
-// An allocator over a store's pools, for containers inside a tree.
+// An allocator over a store's arena, for containers inside a tree.
 template <class T>
 class StoreAllocator {
  public:
@@ -124,14 +173,10 @@ class StoreAllocator {
   StoreAllocator(const StoreAllocator<U>& other) noexcept : store_(other.store()) {}
 
   T* allocate(std::size_t count) {
-    if (count == 1) return static_cast<T*>(store_->AllocateSlot(sizeof(T)));
-    return static_cast<T*>(::operator new(count * sizeof(T)));
+    return static_cast<T*>(store_->AllocateSlot(count * sizeof(T)));
   }
   void deallocate(T* pointer, std::size_t count) noexcept {
-    if (count == 1)
-      store_->FreeSlot(pointer, sizeof(T));
-    else
-      ::operator delete(pointer);
+    store_->FreeSlot(pointer, count * sizeof(T));
   }
 
   BindingPropertyStore* store() const noexcept { return store_; }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,38 +10,29 @@
 namespace Corvan {
 namespace {
 
-TEST(ObjectPool, SlotsAreDistinctAlignedAndReused) {
-  ObjectPool pool(24);
+TEST(BindingPropertyStore, SlotsAreDistinctAlignedAndReusedBySize) {
+  BindingPropertyStore store;
   std::vector<void*> slots;
   std::set<void*> distinct;
-  for (int i = 0; i < 1000; ++i) {  // several blocks
-    void* slot = pool.Allocate();
+  for (int i = 0; i < 3000; ++i) {  // past the inline chunk, several chunks
+    void* slot = store.AllocateSlot(24);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slot) % 8, 0u);
+    std::memset(slot, 0xab, 24);
     slots.push_back(slot);
     distinct.insert(slot);
   }
   EXPECT_EQ(distinct.size(), slots.size());
-  // Freed slots come back before fresh ones.
-  pool.Free(slots[500]);
-  EXPECT_EQ(pool.Allocate(), slots[500]);
-  for (void* slot : slots) pool.Free(slot);
-  // An emptied pool still serves.
-  void* again = pool.Allocate();
-  EXPECT_NE(again, nullptr);
-  pool.Free(again);
-}
-
-TEST(ObjectPool, FreeingInAnyOrderKeepsEveryBlockConsistent) {
-  ObjectPool pool(64);
-  std::vector<void*> slots;
-  for (int i = 0; i < 500; ++i) slots.push_back(pool.Allocate());
-  // Free every other slot, refill, then free all: the sanitizers check that
-  // no slot is handed out twice or leaked.
-  for (std::size_t i = 0; i < slots.size(); i += 2) pool.Free(slots[i]);
-  for (std::size_t i = 0; i < slots.size(); i += 2) slots[i] = pool.Allocate();
-  std::set<void*> distinct(slots.begin(), slots.end());
-  EXPECT_EQ(distinct.size(), slots.size());
-  for (std::size_t i = slots.size(); i-- > 0;) pool.Free(slots[i]);
+  // A freed slot serves the next object of its size class, not of another.
+  store.FreeSlot(slots[500], 24);
+  void* other = store.AllocateSlot(40);
+  EXPECT_NE(other, slots[500]);
+  EXPECT_EQ(store.AllocateSlot(20), slots[500]);
+  // Large objects are the store's heap blocks, freed early or with the store.
+  void* large = store.AllocateSlot(10000);
+  std::memset(large, 0, 10000);
+  void* kept = store.AllocateSlot(5000);
+  std::memset(kept, 0, 5000);
+  store.FreeSlot(large, 10000);
 }
 
 TEST(BindingPropertyStore, InternCountsReferences) {
@@ -64,6 +56,39 @@ TEST(BindingPropertyStore, EmptyTextIsTheSharedEntry) {
   EXPECT_STREQ(BindingPropertyStore::EmptyString()->text, "");
 }
 
+TEST(BindingPropertyStore, ValueCopiesAreNotInterned) {
+  BindingPropertyStore store;
+  const InternedString* a = store.CopyText("clip");
+  const InternedString* b = store.CopyText("clip");
+  EXPECT_NE(a, b);
+  EXPECT_STREQ(a->text, "clip");
+  EXPECT_EQ(store.internedCount(), 0u);
+  EXPECT_EQ(store.CopyText(""), BindingPropertyStore::EmptyString());
+  store.Release(a);
+  store.Release(b);
+}
+
+TEST(BindingPropertyStore, KeysCompareByUnsignedBytes) {
+  BindingPropertyStore store;
+  // Pairs in ascending order, around the eight-byte prefix.
+  const char* const kPairs[][2] = {{"a", "b"},
+                                   {"ab", "abc"},
+                                   {"abcdefgh", "abcdefghi"},
+                                   {"abcdefghij", "abcdefghik"},
+                                   {"z", "\xc3\xa9"},
+                                   {"abcdefgh\x7f", "abcdefgh\x80"}};
+  for (const auto& pair : kPairs) {
+    SCOPED_TRACE(std::string(pair[0]) + " < " + pair[1]);
+    const InternedString* low = store.Intern(pair[0]);
+    const InternedString* high = store.Intern(pair[1]);
+    EXPECT_LT(CompareKey(*low, MakeKeyProbe(pair[1])), 0);
+    EXPECT_GT(CompareKey(*high, MakeKeyProbe(pair[0])), 0);
+    EXPECT_EQ(CompareKey(*low, MakeKeyProbe(pair[0])), 0);
+    store.Release(low);
+    store.Release(high);
+  }
+}
+
 TEST(BindingPropertyStore, ManyTextsSurviveRehashing) {
   BindingPropertyStore store;
   std::vector<const InternedString*> entries;
@@ -73,7 +98,14 @@ TEST(BindingPropertyStore, ManyTextsSurviveRehashing) {
     EXPECT_EQ(store.Intern("text " + std::to_string(i)), entries[i]);
     store.Release(entries[i]);
   }
-  for (const InternedString* entry : entries) store.Release(entry);
+  // Erasing from the middle of probe runs keeps every other text findable.
+  for (int i = 0; i < 5000; i += 2) store.Release(entries[i]);
+  EXPECT_EQ(store.internedCount(), 2500u);
+  for (int i = 1; i < 5000; i += 2) {
+    EXPECT_EQ(store.Intern("text " + std::to_string(i)), entries[i]);
+    store.Release(entries[i]);
+  }
+  for (int i = 1; i < 5000; i += 2) store.Release(entries[i]);
   EXPECT_EQ(store.internedCount(), 0u);
 }
 

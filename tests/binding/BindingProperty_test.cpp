@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,63 @@ TEST(BindingProperty, ManyElementsAndFields) {
   ASSERT_EQ(copy.Size(), 2000u);
   EXPECT_EQ(copy.Element(1999).FindField("id")->GetSigned(), 1999);
   EXPECT_STREQ(copy.Element(13).FindField("name")->GetString(), "clip 3");
+}
+
+// Past the flat limit, keys out of order move the fields into a tree; order,
+// lookups, repeated keys, removal and copies must not notice.
+TEST(BindingProperty, LargeStructuresInAnyKeyOrder) {
+  for (const bool descending : {false, true}) {
+    SCOPED_TRACE(descending ? "descending" : "ascending");
+    BindingProperty value;
+    const auto key = [](int i) {
+      std::string text = "k";
+      text += std::to_string(100000 + i);
+      return text;
+    };
+    for (int n = 0; n < 500; ++n) {
+      const int i = descending ? 499 - n : (n * 7) % 500;  // 7 and 500 are coprime
+      value.Field(key(i)).SetSigned(std::int64_t{i});
+    }
+    value.Field(key(250)).SetSigned(std::int64_t{-1});  // a repeated key writes in place
+    ASSERT_EQ(value.Size(), 500u);
+    EXPECT_TRUE(value.RemoveField(key(3).c_str()));
+    EXPECT_FALSE(value.RemoveField(key(3).c_str()));
+    const BindingProperty copy = value;
+    for (const BindingProperty* tree : {static_cast<const BindingProperty*>(&value), &copy}) {
+      std::vector<std::string> keys = KeysOf(*tree);
+      ASSERT_EQ(keys.size(), 499u);
+      EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+      EXPECT_EQ(tree->FindField(key(250).c_str())->GetSigned(), -1);
+      EXPECT_EQ(tree->FindField(key(499).c_str())->GetSigned(), 499);
+      EXPECT_EQ(tree->FindField(key(3).c_str()), nullptr);
+    }
+  }
+}
+
+// A field keeps its address while other fields are inserted before it.
+TEST(BindingProperty, FieldReferencesSurviveLaterInsertions) {
+  BindingProperty value;
+  BindingProperty& last = value.Field("zz");
+  for (int i = 0; i < 200; ++i) value.Field(std::to_string(1000 - i)).SetUnsigned(1u);
+  last.SetString("kept");
+  EXPECT_STREQ(value.FindField("zz")->GetString(), "kept");
+}
+
+// Trees with blobs are released value by value, others dropped as a whole;
+// the sanitizers check that neither leaks.
+TEST(BindingProperty, TreesWithAndWithoutBlobsRelease) {
+  for (const bool withBlob : {false, true}) {
+    BindingProperty tree;
+    for (int i = 0; i < 300; ++i) {
+      BindingProperty& element = tree.Append();
+      element.Field("text").SetString(std::string(300, 'x'));  // a large text
+      if (withBlob && i % 100 == 0) element.Field("bytes").SetBlob({1, 2, 3});
+    }
+    tree.Element(5).SetEmpty();
+    BindingProperty other = tree;
+    tree = std::move(other);
+    EXPECT_EQ(tree.Element(299).FindField("text")->Size(), 300u);
+  }
 }
 
 TEST(BindingResult, ReportErrorLeavesOnlyTheErrorField) {

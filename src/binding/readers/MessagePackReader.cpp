@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "binding/readers/FrameStack.h"
 #include "binding/readers/TreeBuilder.h"
 #include "logging/FormatPositional.h"
 
@@ -126,9 +127,7 @@ class Reader {
  public:
   Reader(const std::uint8_t* data, std::size_t size, BindingResult& result)
       : data_(data), size_(size), budget_(size), result_(result),
-        builder_(result.property, TreeBuilder::ArrayMode::OverwriteFromStart) {
-    frames_.reserve(16);
-  }
+        builder_(result.property, TreeBuilder::ArrayMode::OverwriteFromStart) {}
 
   // Decodes one value and returns the position reached.
   std::size_t Run() {
@@ -168,7 +167,7 @@ class Reader {
   std::uint64_t budget_;
   BindingResult& result_;
   TreeBuilder builder_;
-  std::vector<Frame> frames_;
+  FrameStack<Frame, 32> frames_;
   // A key waits here until its value arrives, so input that ends after a key
   // leaves no empty field behind.
   std::string_view pendingKey_;
@@ -269,7 +268,8 @@ void Reader::OpenContainer(ByteInfo info, std::uint8_t byte, std::size_t itemPos
     return Fail(isMap ? Message::kMapTruncated : Message::kArrayTruncated, count, position_);
   budget_ -= std::min(items, budget_);
   SelectPendingKey();
-  const bool opened = isMap ? builder_.BeginStructure() : builder_.BeginCollection(static_cast<std::size_t>(count));
+  const auto reserve = static_cast<std::size_t>(count);
+  const bool opened = isMap ? builder_.BeginStructure(reserve) : builder_.BeginCollection(reserve);
   if (!opened) return Fail(Message::kTooDeep, itemPosition, kMaxTreeDepth);
   frames_.push_back({items, isMap});
 }

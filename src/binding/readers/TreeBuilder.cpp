@@ -5,9 +5,7 @@
 namespace Corvan {
 
 TreeBuilder::TreeBuilder(BindingProperty& root, ArrayMode mode, std::size_t maxDepth)
-    : root_(root), mode_(mode), maxDepth_(maxDepth) {
-  frames_.reserve(16);
-}
+    : root_(root), mode_(mode), maxDepth_(maxDepth) {}
 
 BindingProperty& TreeBuilder::Target() {
   if (pendingField_ != nullptr) {
@@ -35,10 +33,10 @@ bool TreeBuilder::BeginCollection(std::size_t reserve) {
   return true;
 }
 
-bool TreeBuilder::BeginStructure() {
+bool TreeBuilder::BeginStructure(std::size_t reserve) {
   if (frames_.size() >= maxDepth_) return false;
   BindingProperty& target = Target();
-  target.MakeStructure();
+  target.MakeStructure(std::min(reserve, kMaxReserve));
   frames_.push_back({&target, 0});
   return true;
 }

@@ -19,9 +19,9 @@
 
 #include <cstddef>
 #include <string_view>
-#include <vector>
 
 #include "binding/BindingProperty.h"
+#include "binding/readers/FrameStack.h"
 
 namespace Corvan {
 
@@ -42,9 +42,9 @@ class TreeBuilder {
 
   // The next item is a collection (or structure) and becomes the innermost
   // open container; false when that would open more than the nesting limit.
-  // `reserve` is a hint of the element count, capped at a few elements.
+  // `reserve` is a hint of the element or field count, capped at a few.
   [[nodiscard]] bool BeginCollection(std::size_t reserve = 0);
-  [[nodiscard]] bool BeginStructure();
+  [[nodiscard]] bool BeginStructure(std::size_t reserve = 0);
 
   // Closes the innermost open container.
   void End();
@@ -69,7 +69,7 @@ class TreeBuilder {
   BindingProperty& root_;
   ArrayMode mode_;
   std::size_t maxDepth_;
-  std::vector<Frame> frames_;
+  FrameStack<Frame, 32> frames_;
   BindingProperty* pendingField_ = nullptr;
 };
 

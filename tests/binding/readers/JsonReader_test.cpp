@@ -9,43 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "support/TreeText.h"
+
 namespace Corvan {
 namespace {
 
 using namespace std::string_view_literals;
 
-// A compact text of a tree that shows kinds: s1 signed, u1 unsigned, f1.5
-// float, "a" string, nil, [..] collection, {k:v} structure (keys in order).
-std::string Render(const BindingProperty& value) {
-  char number[64];
-  switch (value.kind()) {
-    case PropertyKind::Empty: return "nil";
-    case PropertyKind::Bool: return value.GetBool() ? "true" : "false";
-    case PropertyKind::Signed: return "s" + std::to_string(value.GetSigned());
-    case PropertyKind::Unsigned: return "u" + std::to_string(value.GetUnsigned());
-    case PropertyKind::Float:
-      std::snprintf(number, sizeof number, "f%.17g", value.GetFloat());
-      return number;
-    case PropertyKind::String: return "\"" + std::string(value.GetStringView()) + "\"";
-    case PropertyKind::Blob: return "blob";
-    case PropertyKind::Enum: return "enum";
-    case PropertyKind::Collection: {
-      std::string text = "[";
-      for (const BindingProperty& element : value.Elements()) {
-        text += (text.size() > 1 ? "," : "") + Render(element);
-      }
-      return text + "]";
-    }
-    case PropertyKind::Structure: {
-      std::string text = "{";
-      value.ForEachField([&](const char* key, const BindingProperty& field) {
-        text += (text.size() > 1 ? "," : "") + std::string(key) + ":" + Render(field);
-      });
-      return text + "}";
-    }
-  }
-  return "?";
-}
+// A tree as text: nil empty, "a" strings, floats with 17 digits.
+std::string Render(const BindingProperty& value) { return TreeText(value, {"nil", '"', "f%.17g"}); }
 
 // Reads a copy of the text in a heap block of exactly its length, so that
 // AddressSanitizer reports any read past the length.
@@ -113,8 +85,7 @@ TEST(JsonReader, Scalars) {
       {"smallest 32-bit signed", "-2147483648", "s-2147483648"},
       {"64-bit signed", "-2147483649", "s-2147483649"},
       {"smallest signed", "-9223372036854775808", "s-9223372036854775808"},
-      {"below the smallest signed is float", "-9223372036854775809",
-       "f-9.2233720368547758e+18"},
+      {"below the smallest signed is float", "-9223372036854775809", "f-9.2233720368547758e+18"},
       {"true", "true", "true"},
       {"false", "false", "false"},
       {"null", "null", "nil"},
@@ -186,19 +157,24 @@ TEST(JsonReader, SyntaxErrorsUseRapidJsonTexts) {
       {"zero byte inside a string", "\"ab\0cd\""sv,
        "Error: Missing a closing quotation mark in string. at offset 3."},
       {"trailing comma in array", "[1,]", "Error: Invalid value. at offset 3."},
-      {"trailing comma in object", R"({"a":1,})", "Error: Missing a name for object member. at offset 7."},
+      {"trailing comma in object", R"({"a":1,})",
+       "Error: Missing a name for object member. at offset 7."},
       {"comment", "// note\n1", "Error: Invalid value. at offset 0."},
       {"NaN", "NaN", "Error: Invalid value. at offset 0."},
       {"Infinity", "[Infinity]", "Error: Invalid value. at offset 1."},
       {"single quotes", "['a']", "Error: Invalid value. at offset 1."},
       {"truncated literal", "tru", "Error: Invalid value. at offset 3."},
-      {"missing colon", R"({"a" 1})", "Error: Missing a colon after a name of object member. at offset 5."},
+      {"missing colon", R"({"a" 1})",
+       "Error: Missing a colon after a name of object member. at offset 5."},
       {"number as key", "{1:2}", "Error: Missing a name for object member. at offset 1."},
-      {"missing comma in array", "[1 2]", "Error: Missing a comma or ']' after an array element. at offset 3."},
-      {"unclosed array", "[1", "Error: Missing a comma or ']' after an array element. at offset 2."},
+      {"missing comma in array", "[1 2]",
+       "Error: Missing a comma or ']' after an array element. at offset 3."},
+      {"unclosed array", "[1",
+       "Error: Missing a comma or ']' after an array element. at offset 2."},
       {"missing comma in object", R"({"a":1 "b":2})",
        "Error: Missing a comma or '}' after an object member. at offset 7."},
-      {"unclosed object", R"({"a":1)", "Error: Missing a comma or '}' after an object member. at offset 6."},
+      {"unclosed object", R"({"a":1)",
+       "Error: Missing a comma or '}' after an object member. at offset 6."},
       {"number too big", "1e400", "Error: Number too big to be stored in double. at offset 0."},
       {"missing fraction", "1.", "Error: Miss fraction part in number. at offset 2."},
       {"missing exponent", "1e", "Error: Miss exponent in number. at offset 2."},
@@ -206,15 +182,20 @@ TEST(JsonReader, SyntaxErrorsUseRapidJsonTexts) {
       {"invalid escape", R"("\x")", "Error: Invalid escape character in string. at offset 1."},
       {"bad unicode escape", R"("\u12g4")",
        "Error: Incorrect hex digit after \\u escape in string. at offset 1."},
-      {"lone surrogate", R"("\ud800x")", "Error: The surrogate pair in string is invalid. at offset 1."},
-      {"control character in string", "\"a\x01\"", "Error: Invalid escape character in string. at offset 2."},
+      {"lone surrogate", R"("\ud800x")",
+       "Error: The surrogate pair in string is invalid. at offset 1."},
+      {"control character in string", "\"a\x01\"",
+       "Error: Invalid escape character in string. at offset 2."},
       {"long string cut by the length", R"("0123456789abcdefghijklmnopqrstuvwxyz)",
        "Error: Missing a closing quotation mark in string. at offset 37."},
       {"zero byte past 16 bytes", "\"0123456789abcdefghij\0\""sv,
        "Error: Missing a closing quotation mark in string. at offset 21."},
       {"control character past 16 bytes", "\"0123456789abcdefghij\n\"",
        "Error: Invalid escape character in string. at offset 21."},
-      {"byte order mark", "\xef\xbb\xbf" "1", "Error: Invalid value. at offset 0."},
+      {"byte order mark",
+       "\xef\xbb\xbf"
+       "1",
+       "Error: Invalid value. at offset 0."},
   });
 }
 
@@ -225,7 +206,8 @@ TEST(JsonReader, NestingLimit) {
   EXPECT_TRUE(read.success) << read.ErrorText();
   const BindingProperty* inner = &read.property;
   std::size_t depth = 0;
-  while (inner->kind() == PropertyKind::Collection && inner->Size() == 1) inner = &inner->Element(0), ++depth;
+  while (inner->kind() == PropertyKind::Collection && inner->Size() == 1)
+    inner = &inner->Element(0), ++depth;
   EXPECT_EQ(depth, 511u);
   EXPECT_EQ(inner->kind(), PropertyKind::Collection);
 
@@ -234,7 +216,8 @@ TEST(JsonReader, NestingLimit) {
   CheckErrors({
       {"513 arrays", std::string(513, '[') + std::string(513, ']'),
        "Error: The document is nested deeper than 512 levels. at offset 513."},
-      {"513 objects", objects, "Error: The document is nested deeper than 512 levels. at offset 2561."},
+      {"513 objects", objects,
+       "Error: The document is nested deeper than 512 levels. at offset 2561."},
       {"far deeper, unclosed", std::string(100000, '['),
        "Error: The document is nested deeper than 512 levels. at offset 513."},
   });

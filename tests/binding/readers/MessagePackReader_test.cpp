@@ -6,43 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "support/TreeText.h"
+
 namespace Corvan {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A compact text of a tree that shows kinds: s1 signed, u1 unsigned, f1.5
-// float, "a" string, bin(6162) blob, nil, [..] collection, {k:v} structure.
-std::string Render(const BindingProperty& value) {
-  char number[64];
-  switch (value.kind()) {
-    case PropertyKind::Empty: return "nil";
-    case PropertyKind::Bool: return value.GetBool() ? "true" : "false";
-    case PropertyKind::Signed: return "s" + std::to_string(value.GetSigned());
-    case PropertyKind::Unsigned: return "u" + std::to_string(value.GetUnsigned());
-    case PropertyKind::Float: std::snprintf(number, sizeof number, "f%g", value.GetFloat()); return number;
-    case PropertyKind::String: return "\"" + std::string(value.GetStringView()) + "\"";
-    case PropertyKind::Enum: return "enum";
-    case PropertyKind::Blob: {
-      std::string text = "bin(";
-      for (std::uint8_t byte : value.GetBlob()) std::snprintf(number, sizeof number, "%02x", byte), text += number;
-      return text + ")";
-    }
-    case PropertyKind::Collection: {
-      std::string text = "[";
-      for (const BindingProperty& element : value.Elements()) text += (text.size() > 1 ? "," : "") + Render(element);
-      return text + "]";
-    }
-    case PropertyKind::Structure: {
-      std::string text = "{";
-      value.ForEachField([&](const char* key, const BindingProperty& field) {
-        text += (text.size() > 1 ? "," : "") + std::string(key) + ":" + Render(field);
-      });
-      return text + "}";
-    }
-  }
-  return "?";
-}
+// A tree as text: nil empty, "a" strings, floats as %g.
+std::string Render(const BindingProperty& value) { return TreeText(value, {"nil", '"', "f%g"}); }
 
 MessagePackReadResult Read(const Bytes& bytes) { return ReadMessagePack(bytes.data(), bytes.size()); }
 

@@ -6,46 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "support/TreeText.h"
+
 namespace Corvan {
 namespace {
 
-// A compact rendering of a tree that shows every kind: ~ empty, true/false,
-// s-1 signed, u1 unsigned, f1.5 float, 'text' string, [..] and {k:v,..}.
-std::string Render(const BindingProperty& value) {
-  char number[40];
-  switch (value.kind()) {
-    case PropertyKind::Empty: return "~";
-    case PropertyKind::Bool: return value.GetBool() ? "true" : "false";
-    case PropertyKind::Signed:
-      std::snprintf(number, sizeof number, "s%lld", static_cast<long long>(value.GetSigned()));
-      return number;
-    case PropertyKind::Unsigned:
-      std::snprintf(number, sizeof number, "u%llu",
-                    static_cast<unsigned long long>(value.GetUnsigned()));
-      return number;
-    case PropertyKind::Float:
-      std::snprintf(number, sizeof number, "f%g", value.GetFloat());
-      return number;
-    case PropertyKind::String: return "'" + std::string(value.GetStringView()) + "'";
-    case PropertyKind::Collection: {
-      std::string text = "[";
-      for (const BindingProperty& element : value.Elements()) {
-        text += (text.size() > 1 ? "," : "") + Render(element);
-      }
-      return text + "]";
-    }
-    case PropertyKind::Structure: {
-      std::string text = "{";
-      value.ForEachField([&](const char* key, const BindingProperty& field) {
-        text += (text.size() > 1 ? "," : "") + std::string(key) + ":" + Render(field);
-      });
-      return text + "}";
-    }
-    case PropertyKind::Blob:
-    case PropertyKind::Enum: return "?";
-  }
-  return "?";
-}
+// A tree as text: ~ empty, 'a' strings, floats as %g.
+std::string Render(const BindingProperty& value) { return TreeText(value, {"~", '\'', "f%g"}); }
 
 struct ValueCase {
   const char* name;
