@@ -61,9 +61,8 @@ bool StartsWithMinus(const char* text) {
 }
 
 bool AssignSignedText(BindingResult& result, std::int64_t& out, const char* text, const char* name,
-                      BindingTypeKind kind) {
+                      BindingTypeKind kind, const char* typeName) {
   const SignedBounds bounds = BoundsOfSigned(kind);
-  const char* typeName = BindingTypeKindName(kind);
   char* end = nullptr;
   errno = 0;
   const long long value = std::strtoll(text, &end, 0);
@@ -76,8 +75,7 @@ bool AssignSignedText(BindingResult& result, std::int64_t& out, const char* text
 }
 
 bool AssignUnsignedText(BindingResult& result, std::uint64_t& out, const char* text,
-                        const char* name, BindingTypeKind kind) {
-  const char* typeName = BindingTypeKindName(kind);
+                        const char* name, BindingTypeKind kind, const char* typeName) {
   char* end = nullptr;
   errno = 0;
   const unsigned long long value = std::strtoull(text, &end, 0);
@@ -127,10 +125,10 @@ bool AssignBool(BindingResult& result, bool& out, const BindingProperty& input, 
 }
 
 bool AssignSigned(BindingResult& result, std::int64_t& out, const BindingProperty& input,
-                  const char* name, BindingTypeKind kind) {
+                  const char* name, BindingTypeKind kind, const char* typeName) {
   if (!result.success) return false;
   const SignedBounds bounds = BoundsOfSigned(kind);
-  const char* typeName = BindingTypeKindName(kind);
+  if (typeName == nullptr) typeName = BindingTypeKindName(kind);
   switch (input.kind()) {
     case PropertyKind::Empty: return ReportConversionError(result, Msg::kRequired, name);
     case PropertyKind::Signed: {
@@ -153,7 +151,8 @@ bool AssignSigned(BindingResult& result, std::int64_t& out, const BindingPropert
         return ReportConversionError(result, Msg::kNumberRange, value, name, typeName);
       return out = static_cast<std::int64_t>(value), true;
     }
-    case PropertyKind::String: return AssignSignedText(result, out, input.GetString(), name, kind);
+    case PropertyKind::String:
+      return AssignSignedText(result, out, input.GetString(), name, kind, typeName);
     case PropertyKind::Enum: {
       const std::int32_t value = input.GetEnum().value;
       if (value < bounds.minimum || value > bounds.maximum) {
@@ -168,10 +167,10 @@ bool AssignSigned(BindingResult& result, std::int64_t& out, const BindingPropert
 }
 
 bool AssignUnsigned(BindingResult& result, std::uint64_t& out, const BindingProperty& input,
-                    const char* name, BindingTypeKind kind) {
+                    const char* name, BindingTypeKind kind, const char* typeName) {
   if (!result.success) return false;
   const std::uint64_t maximum = MaximumOfUnsigned(kind);
-  const char* typeName = BindingTypeKindName(kind);
+  if (typeName == nullptr) typeName = BindingTypeKindName(kind);
   switch (input.kind()) {
     case PropertyKind::Empty: return ReportConversionError(result, Msg::kRequired, name);
     case PropertyKind::Signed: {
@@ -194,7 +193,7 @@ bool AssignUnsigned(BindingResult& result, std::uint64_t& out, const BindingProp
       return out = static_cast<std::uint64_t>(value), true;
     }
     case PropertyKind::String:
-      return AssignUnsignedText(result, out, input.GetString(), name, kind);
+      return AssignUnsignedText(result, out, input.GetString(), name, kind, typeName);
     case PropertyKind::Enum: {
       const std::int32_t value = input.GetEnum().value;
       if (value < 0 || static_cast<std::uint64_t>(value) > maximum) {

@@ -24,11 +24,12 @@ bool ReportConversionError(BindingResult& result, const char* format, const Args
 bool AssignBool(BindingResult& result, bool& out, const BindingProperty& input, const char* name);
 
 // Integers of the declared kind (int8 ... int64), within that kind's bounds.
+// Messages name the type by `typeName`, or by the kind's name when null.
 bool AssignSigned(BindingResult& result, std::int64_t& out, const BindingProperty& input,
-                  const char* name, BindingTypeKind kind);
+                  const char* name, BindingTypeKind kind, const char* typeName = nullptr);
 // Integers of the declared kind (uint8 ... uint64), within that kind's bounds.
 bool AssignUnsigned(BindingResult& result, std::uint64_t& out, const BindingProperty& input,
-                    const char* name, BindingTypeKind kind);
+                    const char* name, BindingTypeKind kind, const char* typeName = nullptr);
 // Floating point of the declared kind (float or double), within its bounds.
 bool AssignFloating(BindingResult& result, double& out, const BindingProperty& input,
                     const char* name, BindingTypeKind kind);

@@ -428,7 +428,8 @@ bool YamlReader::ReadTagged(BindingProperty& target, std::string_view tag, std::
 }
 
 // The conversion rules of native fields apply, so a tagged int reads like a
-// text assigned to an int64 or uint64 field (the name in messages is "yaml").
+// text assigned to an int64 or uint64 field (the name in messages is "yaml",
+// the type names those of the C types, "int64_t" and "uint64_t").
 bool YamlReader::ReadTaggedNumber(BindingProperty& target, std::string_view text, bool integer) {
   BindingProperty input;
   input.SetString(text);
@@ -440,11 +441,13 @@ bool YamlReader::ReadTaggedNumber(BindingProperty& target, std::string_view text
       return false;
     target.SetFloat(floatValue);
   } else if (!text.empty() && text[0] == '-') {
-    if (!AssignSigned(result_, signedValue, input, kConversionName, BindingTypeKind::Int64))
+    if (!AssignSigned(result_, signedValue, input, kConversionName, BindingTypeKind::Int64,
+                      "int64_t"))
       return false;
     target.SetSigned(signedValue);
   } else {
-    if (!AssignUnsigned(result_, unsignedValue, input, kConversionName, BindingTypeKind::UInt64)) {
+    if (!AssignUnsigned(result_, unsignedValue, input, kConversionName, BindingTypeKind::UInt64,
+                        "uint64_t")) {
       return false;
     }
     target.SetUnsigned(unsignedValue);

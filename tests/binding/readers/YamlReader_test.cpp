@@ -148,9 +148,9 @@ TEST(YamlReader, AnchorSurvivesGrowingCollections) {
 TEST(YamlReader, ReportsSemanticErrorsWithPositions) {
   ExpectErrors({
       {"int tag on a word", "a: !!int abc",
-       "Value abc for 'yaml' of type uint64 is in an incorrect format"},
+       "Value abc for 'yaml' of type uint64_t is in an incorrect format"},
       {"int tag out of range", "a: !!int -99999999999999999999",
-       "Value -99999999999999999999 for 'yaml' of type int64 is out of range"},
+       "Value -99999999999999999999 for 'yaml' of type int64_t is out of range"},
       {"float tag on a word", "a: !!float x",
        "Value x for 'yaml' of type double is in an incorrect format"},
       {"other tag", "a: !!binary aGk=", "Unsupported YAML tag 'tag:yaml.org,2002:binary'."},
