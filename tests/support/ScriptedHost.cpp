@@ -1,0 +1,214 @@
+#include "support/ScriptedHost.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "binding/FlatProperty.h"
+
+namespace TestSupport {
+namespace {
+
+ScriptedHost* g_activeHost = nullptr;
+
+Corvan::BindingProperty ReadBack(const FlatProperty& flat) {
+  Corvan::BindingProperty value;
+  FlatResult report{};
+  if (!Corvan::FromFlatProperty(flat, value, report, "<argument>")) {
+    value.SetString(std::string("unreadable: ") + (report.error ? report.error : ""));
+  }
+  Corvan::ReleaseFlatResult(report);
+  return value;
+}
+
+std::string PathWithoutQuery(const char* path) {
+  std::string text = path != nullptr ? path : "";
+  const std::size_t query = text.find('?');
+  if (query != std::string::npos) text.resize(query);
+  return text;
+}
+
+}  // namespace
+
+// A scripted stream: it delivers its chunks one per read.
+struct ScriptedHost::Stream {
+  ScriptedHost* host;
+  std::vector<ScriptedChunk> chunks;
+  std::size_t next = 0;
+};
+
+ScriptedAnswer ScriptedAnswer::Value(Corvan::BindingProperty value, std::uint32_t status) {
+  ScriptedAnswer answer;
+  answer.value = std::move(value);
+  answer.status = status;
+  return answer;
+}
+
+ScriptedAnswer ScriptedAnswer::Error(std::string text, std::uint32_t status) {
+  ScriptedAnswer answer;
+  answer.error = std::move(text);
+  answer.status = status;
+  return answer;
+}
+
+ScriptedAnswer ScriptedAnswer::Stream(std::vector<ScriptedChunk> chunks, std::uint32_t sizeHint) {
+  ScriptedAnswer answer;
+  answer.stream = std::move(chunks);
+  answer.streamSizeHint = sizeHint;
+  return answer;
+}
+
+ScriptedHost::ScriptedHost() {
+  holder_.table = HostApi{&CallEndpoint, &Reserved1,      &PublishEvent, &Subscribe, &Unsubscribe,
+                          &Reserved5,    &RunPendingWork, &BeginWait,    &EndWait,   &WriteLog};
+  holder_.host = this;
+  previous_ = g_activeHost;
+  g_activeHost = this;
+}
+
+ScriptedHost::~ScriptedHost() {
+  if (g_activeHost == this) g_activeHost = previous_;
+}
+
+void ScriptedHost::Answer(const std::string& path, ScriptedAnswer answer) {
+  script_[path] = std::move(answer);
+}
+
+ScriptedHost* ScriptedHost::From(HostApi* api) { return reinterpret_cast<Holder*>(api)->host; }
+
+void ScriptedHost::Record(const HostRequest& request) {
+  RecordedCall call;
+  call.method = request.method;
+  call.path = request.path != nullptr ? request.path : "";
+  for (std::uint32_t i = 0; i < request.directArgumentCount; ++i) {
+    const HostDirectArgument& argument = request.directArguments[i];
+    call.arguments.push_back(ReadBack(argument.value));
+    call.argumentNamed.push_back(argument.name != nullptr);
+  }
+  call.functionContextNull = request.functionContext == nullptr;
+  call.headerCount = request.headerCount;
+  call.contentTypeNull = request.bodyContentType == nullptr;
+  call.bodyNull = request.body == nullptr;
+  call.callerId = request.callerId;
+  call.customMethodNull = request.customMethod == nullptr;
+  calls_.push_back(std::move(call));
+}
+
+void ScriptedHost::Fill(HostResponse& out, const ScriptedAnswer& answer) {
+  FlatResult result{};
+  if (answer.error.has_value()) {
+    result.error = Corvan::CopyFlatText(*answer.error);
+    result.hasError = 1;
+  } else if (answer.errorFlagOnly) {
+    result.hasError = 1;
+  } else if (answer.rawValue.has_value()) {
+    result.value = *answer.rawValue;
+    rawResponses_.push_back(&out);
+  } else if (answer.value.has_value()) {
+    FlatProperty flat{};
+    Corvan::ToFlatProperty(*answer.value, flat);
+    result.value = flat;
+  }
+  out.result = result;
+  out.statusCode = answer.status;
+  if (answer.stream.has_value()) {
+    out.stream = new Stream{this, *answer.stream};
+    out.streamRead = answer.nullStreamRead ? nullptr : &ReadStream;
+    out.streamRelease = &ReleaseStream;
+    out.streamHandle = answer.streamSizeHint;
+  }
+  out.release = answer.noRelease ? nullptr : &ReleaseResponse;
+}
+
+void KYN_CALL ScriptedHost::CallEndpoint(HostApi* api, HostResponse* out,
+                                         const HostRequest* request) {
+  ScriptedHost* host = From(api);
+  host->Record(*request);
+  const auto found = host->script_.find(PathWithoutQuery(request->path));
+  if (found == host->script_.end()) {
+    host->Fill(*out, ScriptedAnswer::Error("Not found", 404));
+  } else {
+    host->Fill(*out, found->second);
+  }
+}
+
+void KYN_CALL ScriptedHost::ReleaseResponse(HostResponse* response) {
+  if (g_activeHost != nullptr) ++g_activeHost->responseReleases_;
+  FlatResult result = response->result;
+  // A raw value belongs to the test that scripted it.
+  if (g_activeHost != nullptr) {
+    auto& raw = g_activeHost->rawResponses_;
+    const auto found = std::find(raw.begin(), raw.end(), response);
+    if (found != raw.end()) {
+      raw.erase(found);
+      result.value = FlatProperty{};
+    }
+  }
+  Corvan::ReleaseFlatResult(result);
+  std::memset(response, 0, sizeof *response);
+}
+
+bool KYN_CALL ScriptedHost::ReadStream(void* stream, std::uint8_t* buffer, std::uint32_t* byteCount,
+                                       std::uint8_t* moreData) {
+  Stream* scripted = static_cast<Stream*>(stream);
+  scripted->host->trace_.push_back("read");
+  if (scripted->next >= scripted->chunks.size()) {
+    *byteCount = 0;
+    *moreData = 0;
+    return true;
+  }
+  const ScriptedChunk& chunk = scripted->chunks[scripted->next++];
+  if (chunk.fails) return false;
+  const std::uint32_t count =
+      std::min<std::uint32_t>(*byteCount, static_cast<std::uint32_t>(chunk.bytes.size()));
+  std::memcpy(buffer, chunk.bytes.data(), count);
+  *byteCount = count;
+  *moreData = chunk.moreData ? 1 : 0;
+  return true;
+}
+
+void KYN_CALL ScriptedHost::ReleaseStream(void* stream) {
+  Stream* scripted = static_cast<Stream*>(stream);
+  ++scripted->host->streamReleases_;
+  delete scripted;
+}
+
+void KYN_CALL ScriptedHost::Reserved1(HostApi*, std::uint32_t, std::uint32_t) {}
+void KYN_CALL ScriptedHost::Reserved5(HostApi*, std::uint32_t, std::uint32_t, std::uint32_t, double,
+                                      std::uint32_t) {}
+
+void KYN_CALL ScriptedHost::PublishEvent(HostApi* api, const HostEvent* event) {
+  RecordedEvent recorded;
+  recorded.name = event->name != nullptr ? event->name : "";
+  recorded.payload = ReadBack(event->payload);
+  recorded.reserved = event->reserved;
+  From(api)->events_.push_back(std::move(recorded));
+}
+
+void KYN_CALL ScriptedHost::Subscribe(HostApi* api, const char* name, ConnectionId connection,
+                                      HostEventCallback callback, void* userData,
+                                      std::uint32_t flag) {
+  From(api)->subscriptions_.push_back(
+      {name != nullptr ? name : "", connection, callback, userData, flag});
+}
+
+void KYN_CALL ScriptedHost::Unsubscribe(HostApi* api, const char* name, ConnectionId connection) {
+  From(api)->unsubscriptions_.emplace_back(name != nullptr ? name : "", connection);
+}
+
+void KYN_CALL ScriptedHost::RunPendingWork(HostApi* api) {
+  From(api)->trace_.push_back("runPendingWork");
+}
+
+void KYN_CALL ScriptedHost::BeginWait(HostApi* api, const char* label, std::uint32_t word) {
+  From(api)->trace_.push_back(std::string("beginWait:") + (label != nullptr ? label : "") + ":" +
+                              std::to_string(word));
+}
+
+void KYN_CALL ScriptedHost::EndWait(HostApi* api) { From(api)->trace_.push_back("endWait"); }
+
+void KYN_CALL ScriptedHost::WriteLog(HostApi* api, std::int32_t level, const char* message) {
+  From(api)->logs_.push_back({level, message != nullptr ? message : ""});
+}
+
+}  // namespace TestSupport
