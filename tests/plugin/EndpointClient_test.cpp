@@ -117,6 +117,8 @@ TEST_F(EndpointClientTest, FailedCallsGiveTheirStatusAndText) {
   flagOnly.status = 503;
   ScriptedAnswer badValue;
   badValue.rawValue = unknownKind;
+  ScriptedAnswer errorWithStream = ScriptedAnswer::Error("busy", 500);
+  errorWithStream.stream = std::vector<ScriptedChunk>{{"{}", false}};
   ScriptedAnswer noReader = ScriptedAnswer::Stream({{"{}", false}});
   noReader.nullStreamRead = true;
   ScriptedAnswer notARecord = ScriptedAnswer::Value(BindingProperty());
@@ -135,6 +137,8 @@ TEST_F(EndpointClientTest, FailedCallsGiveTheirStatusAndText) {
   const Case cases[] = {
       {"host error", ScriptedAnswer::Error("Not found", 404), 404,
        std::string("Error response") + get + "Not found", 0},
+      {"host error with a stream", errorWithStream, 500,
+       std::string("Error response") + get + "busy", 1},
       {"error flag without text", flagOnly, 503, "Error response" + get, 0},
       {"value that does not read back", badValue, 0, "Error converting response" + get, 0},
       {"stream read fails", ScriptedAnswer::Stream({{"{", true}, {"", false, true}}), 0,
