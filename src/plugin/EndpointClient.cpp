@@ -133,8 +133,11 @@ BindingResult EndpointClient::ReadStream(const HostResponse& response) const {
   const HostStreamReadFunction read = response.streamRead;
   const HostStreamReleaseFunction release = response.streamRelease;
   void* const stream = response.stream;
+  // Copied out first: the record is packed, so its fields must not be bound
+  // to references (std::min takes them by reference).
+  const std::uint32_t sizeHint = response.streamHandle;
   std::string text;
-  text.reserve(std::min<std::uint32_t>(response.streamHandle, kMaxReservedStreamBytes));
+  text.reserve(std::min(sizeHint, kMaxReservedStreamBytes));
 
   bool readFailed = read == nullptr;
   std::uint8_t buffer[kStreamChunkSize];
