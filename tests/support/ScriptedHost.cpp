@@ -68,6 +68,7 @@ ScriptedHost::ScriptedHost() {
 
 ScriptedHost::~ScriptedHost() {
   if (g_activeHost == this) g_activeHost = previous_;
+  for (FlatResult& kept : keptResults_) Corvan::ReleaseFlatResult(kept);
 }
 
 void ScriptedHost::Answer(const std::string& path, ScriptedAnswer answer) {
@@ -118,6 +119,7 @@ void ScriptedHost::Fill(HostResponse& out, const ScriptedAnswer& answer) {
     out.streamHandle = answer.streamSizeHint;
   }
   out.release = answer.noRelease ? nullptr : &ReleaseResponse;
+  if (answer.noRelease && !answer.rawValue.has_value()) keptResults_.push_back(result);
 }
 
 void KYN_CALL ScriptedHost::CallEndpoint(HostApi* api, HostResponse* out,

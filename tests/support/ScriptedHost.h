@@ -164,6 +164,8 @@ class ScriptedHost {
   std::vector<std::string> trace_;
   // Responses whose value is a test's raw value, which release leaves alone.
   std::vector<HostResponse*> rawResponses_;
+  // What answers without a release function hold; the host frees it itself.
+  std::vector<FlatResult> keptResults_;
   int responseReleases_ = 0;
   int streamReleases_ = 0;
 };
