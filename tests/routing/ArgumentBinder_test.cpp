@@ -38,7 +38,7 @@ std::string Render(const BindingProperty& value) {
   }
 }
 
-struct ArgumentSpec {
+struct ArgumentDeclaration {
   const char* name;
   BindingTypeKind kind;
   ArgumentLocation location;
@@ -47,7 +47,7 @@ struct ArgumentSpec {
 // The function F(ids, flag, count, filter, id, body, X-Token) and a request.
 class ArgumentBinderTest : public ::testing::Test {
  protected:
-  static constexpr ArgumentSpec kArguments[] = {
+  static constexpr ArgumentDeclaration kArguments[] = {
       {"ids", BindingTypeKind::Vector, ArgumentLocation::Any},
       {"flag", BindingTypeKind::Bool, ArgumentLocation::Any},
       {"count", BindingTypeKind::Int32, ArgumentLocation::Any},
@@ -60,14 +60,15 @@ class ArgumentBinderTest : public ::testing::Test {
   void SetUp() override { function_ = Declare("F", kArguments); }
 
   template <std::size_t N>
-  BindingFunctionDescriptor* Declare(const char* name, const ArgumentSpec (&specs)[N]) {
+  BindingFunctionDescriptor* Declare(const char* name,
+                                     const ArgumentDeclaration (&declarations)[N]) {
     bool existing = false;
     BindingFunctionDescriptor* function = registry_.RegisterFunction(name, existing);
-    for (const ArgumentSpec& spec : specs) {
+    for (const ArgumentDeclaration& declaration : declarations) {
       BindingArgumentDescriptor& argument = function->arguments.emplace_back();
-      argument.name = spec.name;
-      argument.declared.kind = spec.kind;
-      locations_[name].push_back(spec.location);
+      argument.name = declaration.name;
+      argument.declared.kind = declaration.kind;
+      locations_[name].push_back(declaration.location);
     }
     return function;
   }
@@ -273,7 +274,7 @@ TEST_F(ArgumentBinderTest, BodyGoesToTheFirstBodyArgument) {
 }
 
 TEST_F(ArgumentBinderTest, BodyWithoutBodyArgumentIsIgnored) {
-  static constexpr ArgumentSpec kPlain[] = {
+  static constexpr ArgumentDeclaration kPlain[] = {
       {"body", BindingTypeKind::Struct, ArgumentLocation::Any}};
   const BindingFunctionDescriptor* plain = Declare("G", kPlain);
   SetBody("text/plain", "{}");
