@@ -12,6 +12,7 @@
 #include "binding/readers/MessagePackReader.h"
 #include "binding/readers/YamlReader.h"
 #include "logging/FormatPositional.h"
+#include "routing/AsciiCase.h"
 #include "routing/BodyFormat.h"
 #include "routing/QueryString.h"
 
@@ -171,11 +172,7 @@ class Binder {
     for (std::size_t i = 0; i < function_.arguments.size(); ++i) {
       if (!Accepts(i, ArgumentLocation::Header)) continue;
       const std::string& name = function_.arguments[i].name;
-      std::string lower = name;
-      for (char& character : lower) {
-        if (character >= 'A' && character <= 'Z') character = static_cast<char>(character + 32);
-      }
-      if (const char* value = FindHeader(lower)) values.emplace(name, value);
+      if (const char* value = FindHeader(AsciiLowered(name))) values.emplace(name, value);
     }
     BindTexts(values, ArgumentLocation::Header);
   }

@@ -6,6 +6,7 @@
 #include "binding/readers/JsonReader.h"
 #include "binding/readers/MessagePackReader.h"
 #include "binding/readers/YamlReader.h"
+#include "routing/AsciiCase.h"
 
 namespace Corvan {
 namespace {
@@ -41,16 +42,11 @@ constexpr ContentTypeName kContentTypes[] = {
     {"application/x-yaml", BodyFormat::Yaml},
 };
 
-char LowerAscii(char character) {
-  return character >= 'A' && character <= 'Z' ? static_cast<char>(character - 'A' + 'a')
-                                              : character;
-}
-
 // True when `text` begins with the lower-case `prefix`, ignoring ASCII case.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (LowerAscii(text[i]) != prefix[i]) return false;
+    if (AsciiLower(text[i]) != prefix[i]) return false;
   }
   return true;
 }

@@ -1,7 +1,8 @@
 #include "routing/RouteTemplate.h"
 
-#include <cctype>
 #include <cstring>
+
+#include "routing/AsciiCase.h"
 
 namespace Corvan {
 
@@ -9,9 +10,6 @@ namespace {
 
 constexpr std::string_view kEscapedCharacters = "^$.*+?()[]|\\";
 constexpr std::string_view kWordSeparators = "!+-./_";
-
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 const char* GroupFor(RouteTemplate::VariableKind kind) {
   switch (kind) {
@@ -48,7 +46,7 @@ std::string FunctionNameFor(HttpMethod method, std::string_view routeTemplate) {
   const std::string_view methodName = HttpMethodName(method);
   if (!methodName.empty()) {
     source += methodName.front();
-    for (char c : methodName.substr(1)) source += Lower(c);
+    for (char c : methodName.substr(1)) source += AsciiLower(c);
   }
   source += '/';
   source += routeTemplate;
@@ -63,7 +61,7 @@ std::string FunctionNameFor(HttpMethod method, std::string_view routeTemplate) {
       name += "By";
       upperNext = true;
     } else if (c != '}') {
-      name += upperNext ? Upper(c) : c;
+      name += upperNext ? AsciiUpper(c) : c;
       upperNext = false;
     }
   }
