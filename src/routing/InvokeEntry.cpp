@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "routing/ArgumentBinder.h"
 #include "routing/CallResult.h"
+#include "routing/QueryString.h"
 #include "routing/ResponseWriter.h"
 #include "routing/RouteBinding.h"
 
@@ -34,8 +35,7 @@ MatchRequest MatchRequestFor(const HostRequest& request) {
   if (match.method == HttpMethod::Custom && request.customMethod != nullptr) {
     match.customMethod = request.customMethod;
   }
-  const std::string_view path = request.path;
-  match.path = path.substr(0, path.find('?'));
+  match.path = PathWithoutQuery(request.path);
   return match;
 }
 

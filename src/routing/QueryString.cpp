@@ -24,6 +24,12 @@ std::string_view QueryTextOfPath(const char* path) {
   return mark != nullptr ? std::string_view(mark + 1) : std::string_view();
 }
 
+std::string_view PathWithoutQuery(const char* path) {
+  if (path == nullptr) return {};
+  const char* mark = std::strchr(path, '?');
+  return mark != nullptr ? std::string_view(path, mark - path) : std::string_view(path);
+}
+
 std::string DecodeQueryComponent(std::string_view text) {
   std::string decoded;
   decoded.reserve(text.size());

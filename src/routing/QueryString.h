@@ -23,6 +23,9 @@ using QueryParameters = std::map<std::string, std::string, std::less<>>;
 // The text after the first "?" of a zero-terminated path; "" when there is
 // none or the path is null.
 [[nodiscard]] std::string_view QueryTextOfPath(const char* path);
+// The path before its first "?" (all of it without one; "" for null), which
+// routes are matched against.
+[[nodiscard]] std::string_view PathWithoutQuery(const char* path);
 
 // Decodes one name or value. "%XY" becomes ((X << 4) | Y) truncated to 8
 // bits, where each digit counts 0 to 15 and every non-hexadecimal character

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "binding/FlatProperty.h"
+#include "routing/QueryString.h"
 
 namespace TestSupport {
 namespace {
@@ -19,13 +20,6 @@ Corvan::BindingProperty ReadBack(const FlatProperty& flat) {
   }
   Corvan::ReleaseFlatResult(report);
   return value;
-}
-
-std::string PathWithoutQuery(const char* path) {
-  std::string text = path != nullptr ? path : "";
-  const std::size_t query = text.find('?');
-  if (query != std::string::npos) text.resize(query);
-  return text;
 }
 
 }  // namespace
@@ -126,7 +120,7 @@ void KYN_CALL ScriptedHost::CallEndpoint(HostApi* api, HostResponse* out,
                                          const HostRequest* request) {
   ScriptedHost* host = From(api);
   host->Record(*request);
-  const auto found = host->script_.find(PathWithoutQuery(request->path));
+  const auto found = host->script_.find(std::string(Corvan::PathWithoutQuery(request->path)));
   if (found == host->script_.end()) {
     host->Fill(*out, ScriptedAnswer::Error("Not found", 404));
   } else {
