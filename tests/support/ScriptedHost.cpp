@@ -184,12 +184,38 @@ void KYN_CALL ScriptedHost::PublishEvent(HostApi* api, const HostEvent* event) {
 void KYN_CALL ScriptedHost::Subscribe(HostApi* api, const char* name, ConnectionId connection,
                                       HostEventCallback callback, void* userData,
                                       std::uint32_t flag) {
-  From(api)->subscriptions_.push_back(
-      {name != nullptr ? name : "", connection, callback, userData, flag});
+  ScriptedHost* host = From(api);
+  host->subscriptions_.push_back({name != nullptr ? name : "", connection, callback, userData, flag});
+  host->active_[host->subscriptions_.back().name].push_back(host->subscriptions_.back());
 }
 
 void KYN_CALL ScriptedHost::Unsubscribe(HostApi* api, const char* name, ConnectionId connection) {
-  From(api)->unsubscriptions_.emplace_back(name != nullptr ? name : "", connection);
+  ScriptedHost* host = From(api);
+  host->unsubscriptions_.emplace_back(name != nullptr ? name : "", connection);
+  host->active_.erase(host->unsubscriptions_.back().first);
+}
+
+int ScriptedHost::Deliver(const std::string& name, const Corvan::BindingProperty& payload) {
+  FlatProperty flat{};
+  Corvan::ToFlatProperty(payload, flat);
+  const int delivered = DeliverFlat(name, flat);
+  Corvan::ReleaseFlatProperty(flat);
+  return delivered;
+}
+
+int ScriptedHost::DeliverFlat(const std::string& name, const FlatProperty& payload) {
+  auto found = active_.find(name);
+  if (found == active_.end()) return 0;
+  // A callback may subscribe or unsubscribe: deliver to a copy.
+  const std::vector<RecordedSubscription> subscribers = found->second;
+  for (const RecordedSubscription& subscriber : subscribers) {
+    HostEvent event{};
+    event.name = name.c_str();
+    event.payload = payload;
+    event.userData = subscriber.userData;
+    if (subscriber.callback != nullptr) subscriber.callback(&event);
+  }
+  return static_cast<int>(subscribers.size());
 }
 
 void KYN_CALL ScriptedHost::RunPendingWork(HostApi* api) {

@@ -122,6 +122,12 @@ class ScriptedHost {
   // "beginWait:<label>:<word>", "runPendingWork", "endWait".
   const std::vector<std::string>& trace() const { return trace_; }
 
+  // Delivers an event to the callbacks of every subscription of `name` not
+  // yet unsubscribed, with their user data, as a host does; returns how many
+  // callbacks ran. The payload stays the test's, valid during the calls.
+  int Deliver(const std::string& name, const Corvan::BindingProperty& payload);
+  int DeliverFlat(const std::string& name, const FlatProperty& payload);
+
   int responseReleases() const { return responseReleases_; }
   int streamReleases() const { return streamReleases_; }
 
@@ -160,6 +166,7 @@ class ScriptedHost {
   std::vector<RecordedEvent> events_;
   std::vector<RecordedSubscription> subscriptions_;
   std::vector<std::pair<std::string, ConnectionId>> unsubscriptions_;
+  std::map<std::string, std::vector<RecordedSubscription>> active_;
   std::vector<RecordedLog> logs_;
   std::vector<std::string> trace_;
   // Responses whose value is a test's raw value, which release leaves alone.
