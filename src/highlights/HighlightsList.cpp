@@ -1,0 +1,88 @@
+#include "highlights/HighlightsList.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace Corvan::Client::Highlights {
+
+namespace {
+
+// Bytes a url keeps as they are.
+bool IsUnreserved(unsigned char byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+         (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' || byte == '.' || byte == '~';
+}
+
+bool NewerFirst(const Api::Highlight& a, const Api::Highlight& b) {
+  if (a.mtimeMsUtc != b.mtimeMsUtc) return a.mtimeMsUtc > b.mtimeMsUtc;
+  // std::string compares its bytes as unsigned characters.
+  return a.name < b.name;
+}
+
+// The first record with that id, walking from the front.
+template <class Records>
+auto FindRecord(Records& records, std::uint64_t id) {
+  return std::find_if(records.begin(), records.end(),
+                      [id](const Api::Highlight& record) { return record.id == id; });
+}
+
+}  // namespace
+
+std::string MakeHighlightUrl(std::string_view filepath) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::size_t slash = filepath.find_last_of("/\\");
+  const std::string_view name = slash == std::string_view::npos ? filepath : filepath.substr(slash + 1);
+  std::string url = "/kyn-highlights-videos/assets/";
+  url.reserve(url.size() + name.size() * 3);
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsUnreserved(byte)) {
+      url.push_back(c);
+    } else {
+      url.push_back('%');
+      url.push_back(kHex[byte >> 4]);
+      url.push_back(kHex[byte & 0x0F]);
+    }
+  }
+  return url;
+}
+
+HighlightsList::HighlightsList(HighlightsChanged onChange, HighlightUrlBuilder urlBuilder)
+    : onChange_(std::move(onChange)), urlBuilder_(std::move(urlBuilder)) {}
+
+void HighlightsList::SetHighlights(std::vector<Api::Highlight> records) {
+  records_.reserve(records_.size() + records.size());
+  for (Api::Highlight& record : records) {
+    record.id = nextId_++;
+    record.url = urlBuilder_(record.filepath);
+    records_.push_back(std::move(record));
+  }
+  std::sort(records_.begin(), records_.end(), NewerFirst);
+  onChange_(records_);
+}
+
+std::optional<Api::Highlight> HighlightsList::GetHighlight(std::uint64_t id) const {
+  auto found = FindRecord(records_, id);
+  if (found == records_.end()) return std::nullopt;
+  return *found;
+}
+
+bool HighlightsList::UpdateHighlight(std::uint64_t id, const Api::Highlight& record) {
+  auto found = FindRecord(records_, id);
+  if (found == records_.end()) return false;
+  found->name = record.name;
+  found->filepath = record.filepath;
+  found->url = urlBuilder_(found->filepath);
+  onChange_(records_);
+  return true;
+}
+
+bool HighlightsList::RemoveHighlight(std::uint64_t id) {
+  auto found = FindRecord(records_, id);
+  if (found == records_.end()) return false;
+  records_.erase(found);
+  onChange_(records_);
+  return true;
+}
+
+}  // namespace Corvan::Client::Highlights
