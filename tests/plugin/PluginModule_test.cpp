@@ -13,6 +13,12 @@
 
 namespace {
 
+// The load block's fields are packed: compare copies, never references.
+template <class T>
+T Copy(T value) {
+  return value;
+}
+
 using TestSupport::ScriptedAnswer;
 using TestSupport::ScriptedHost;
 
@@ -38,7 +44,7 @@ decltype(PluginCallbacks::getMemoryStats) RunOnce(ScriptedHost& host) {
   LoadFunction load = ModuleExport();
   PluginLoadBlock block{18, 2, 0, nullptr, nullptr, nullptr, nullptr};
   load(&block);
-  EXPECT_NE(block.context, nullptr);
+  EXPECT_NE(Copy(block.context), nullptr);
   if (block.context == nullptr) return nullptr;
   HostLink link{host.api(), 9};
   EXPECT_TRUE(block.callbacks->initialize(block.context, &link));
@@ -95,9 +101,9 @@ TEST(PluginModule, RefusesAnIncompatibleHost) {
   ASSERT_NE(ModuleExport(), nullptr) << dlerror();
   PluginLoadBlock block{19, 0, 0, nullptr, nullptr, nullptr, nullptr};
   ModuleExport()(&block);
-  EXPECT_EQ(block.context, nullptr);
-  EXPECT_EQ(block.callbacks, nullptr);
-  EXPECT_EQ(block.apiVersionMajor, 19u);
+  EXPECT_EQ(Copy(block.context), nullptr);
+  EXPECT_EQ(Copy(block.callbacks), nullptr);
+  EXPECT_EQ(Copy(block.apiVersionMajor), 19u);
 }
 
 }  // namespace
