@@ -9,17 +9,17 @@ namespace {
 
 constexpr char kEventPrefix[] = "tqp-be-kyn-highlights.";
 
-std::int64_t NowMilliseconds() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
 std::int64_t NowSeconds() {
   using namespace std::chrono;
   return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
+
+std::int64_t CurrentUnixMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
 
 const std::string kSessionScanEventName = std::string(kEventPrefix) + "sessionScan";
 
@@ -39,7 +39,7 @@ void HighlightsTelemetry::ReportSessionScan(const std::vector<Api::Highlight>& r
   sizes.push_back(']');
   TelemetryFields fields;
   fields["sessionStartEpochSeconds"] = sessionStartEpochSeconds_;
-  fields["timeMillis"] = std::to_string(NowMilliseconds());
+  fields["timeMillis"] = std::to_string(CurrentUnixMilliseconds());
   fields["fileSizeBytes"] = std::move(sizes);
   // The sink's answer changes nothing here.
   static_cast<void>(sink_->Send(kSessionScanEventName, fields));

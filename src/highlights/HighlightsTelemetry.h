@@ -6,6 +6,7 @@
 //   telemetry.ReportSessionScan(records);  // "tqp-be-kyn-highlights.sessionScan"
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 #include "plugin/TelemetrySink.h"
 
 namespace Corvan::Client::Highlights {
+
+// The current time in milliseconds since 1970-01-01T00:00:00Z.
+[[nodiscard]] std::int64_t CurrentUnixMilliseconds();
 
 // The session-scan event's name.
 extern const std::string kSessionScanEventName;

@@ -66,6 +66,7 @@ ScriptedHost::~ScriptedHost() {
 }
 
 void ScriptedHost::Answer(const std::string& path, ScriptedAnswer answer) {
+  std::lock_guard lock(mutex_);
   script_[path] = std::move(answer);
 }
 
@@ -118,6 +119,7 @@ void ScriptedHost::Fill(HostResponse& out, const ScriptedAnswer& answer) {
 
 void KYN_CALL ScriptedHost::CallEndpoint(HostApi* api, HostResponse* out,
                                          const HostRequest* request) {
+  std::lock_guard lock(From(api)->mutex_);
   ScriptedHost* host = From(api);
   host->Record(*request);
   const auto found = host->script_.find(std::string(Corvan::PathWithoutQuery(request->path)));
@@ -129,6 +131,8 @@ void KYN_CALL ScriptedHost::CallEndpoint(HostApi* api, HostResponse* out,
 }
 
 void KYN_CALL ScriptedHost::ReleaseResponse(HostResponse* response) {
+  std::unique_lock<std::recursive_mutex> lock;
+  if (g_activeHost != nullptr) lock = std::unique_lock(g_activeHost->mutex_);
   if (g_activeHost != nullptr) ++g_activeHost->responseReleases_;
   FlatResult result = response->result;
   // A raw value belongs to the test that scripted it.
@@ -146,6 +150,7 @@ void KYN_CALL ScriptedHost::ReleaseResponse(HostResponse* response) {
 
 bool KYN_CALL ScriptedHost::ReadStream(void* stream, std::uint8_t* buffer, std::uint32_t* byteCount,
                                        std::uint8_t* moreData) {
+  std::lock_guard lock(static_cast<Stream*>(stream)->host->mutex_);
   Stream* scripted = static_cast<Stream*>(stream);
   scripted->host->trace_.push_back("read");
   if (scripted->next >= scripted->chunks.size()) {
@@ -164,6 +169,7 @@ bool KYN_CALL ScriptedHost::ReadStream(void* stream, std::uint8_t* buffer, std::
 }
 
 void KYN_CALL ScriptedHost::ReleaseStream(void* stream) {
+  std::lock_guard lock(static_cast<Stream*>(stream)->host->mutex_);
   Stream* scripted = static_cast<Stream*>(stream);
   ++scripted->host->streamReleases_;
   delete scripted;
@@ -174,6 +180,7 @@ void KYN_CALL ScriptedHost::Reserved5(HostApi*, std::uint32_t, std::uint32_t, st
                                       std::uint32_t) {}
 
 void KYN_CALL ScriptedHost::PublishEvent(HostApi* api, const HostEvent* event) {
+  std::lock_guard lock(From(api)->mutex_);
   RecordedEvent recorded;
   recorded.name = event->name != nullptr ? event->name : "";
   recorded.payload = ReadBack(event->payload);
@@ -184,12 +191,14 @@ void KYN_CALL ScriptedHost::PublishEvent(HostApi* api, const HostEvent* event) {
 void KYN_CALL ScriptedHost::Subscribe(HostApi* api, const char* name, ConnectionId connection,
                                       HostEventCallback callback, void* userData,
                                       std::uint32_t flag) {
+  std::lock_guard lock(From(api)->mutex_);
   ScriptedHost* host = From(api);
   host->subscriptions_.push_back({name != nullptr ? name : "", connection, callback, userData, flag});
   host->active_[host->subscriptions_.back().name].push_back(host->subscriptions_.back());
 }
 
 void KYN_CALL ScriptedHost::Unsubscribe(HostApi* api, const char* name, ConnectionId connection) {
+  std::lock_guard lock(From(api)->mutex_);
   ScriptedHost* host = From(api);
   host->unsubscriptions_.emplace_back(name != nullptr ? name : "", connection);
   host->active_.erase(host->unsubscriptions_.back().first);
@@ -204,10 +213,14 @@ int ScriptedHost::Deliver(const std::string& name, const Corvan::BindingProperty
 }
 
 int ScriptedHost::DeliverFlat(const std::string& name, const FlatProperty& payload) {
-  auto found = active_.find(name);
-  if (found == active_.end()) return 0;
-  // A callback may subscribe or unsubscribe: deliver to a copy.
-  const std::vector<RecordedSubscription> subscribers = found->second;
+  std::vector<RecordedSubscription> subscribers;
+  {
+    // The callbacks run unlocked: they may call the host from other threads.
+    std::lock_guard lock(mutex_);
+    auto found = active_.find(name);
+    if (found == active_.end()) return 0;
+    subscribers = found->second;
+  }
   for (const RecordedSubscription& subscriber : subscribers) {
     HostEvent event{};
     event.name = name.c_str();
@@ -219,17 +232,23 @@ int ScriptedHost::DeliverFlat(const std::string& name, const FlatProperty& paylo
 }
 
 void KYN_CALL ScriptedHost::RunPendingWork(HostApi* api) {
+  std::lock_guard lock(From(api)->mutex_);
   From(api)->trace_.push_back("runPendingWork");
 }
 
 void KYN_CALL ScriptedHost::BeginWait(HostApi* api, const char* label, std::uint32_t word) {
+  std::lock_guard lock(From(api)->mutex_);
   From(api)->trace_.push_back(std::string("beginWait:") + (label != nullptr ? label : "") + ":" +
                               std::to_string(word));
 }
 
-void KYN_CALL ScriptedHost::EndWait(HostApi* api) { From(api)->trace_.push_back("endWait"); }
+void KYN_CALL ScriptedHost::EndWait(HostApi* api) {
+  std::lock_guard lock(From(api)->mutex_);
+  From(api)->trace_.push_back("endWait");
+}
 
 void KYN_CALL ScriptedHost::WriteLog(HostApi* api, std::int32_t level, const char* message) {
+  std::lock_guard lock(From(api)->mutex_);
   From(api)->logs_.push_back({level, message != nullptr ? message : ""});
 }
 

@@ -17,12 +17,14 @@
 //
 // The release functions of the ABI carry no context, so they count on the
 // most recently created ScriptedHost still alive: nest hosts, do not
-// interleave them, and use them from one thread.
+// interleave them. The slots may be called from several threads at once;
+// read the records once those threads are done.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -160,6 +162,7 @@ class ScriptedHost {
   void Fill(HostResponse& out, const ScriptedAnswer& answer);
 
   Holder holder_;
+  std::recursive_mutex mutex_;
   ScriptedHost* previous_ = nullptr;
   std::map<std::string, ScriptedAnswer> script_;
   std::vector<RecordedCall> calls_;
