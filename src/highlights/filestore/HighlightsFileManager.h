@@ -1,0 +1,71 @@
+// The file operations of the highlights feature and its constants.
+//
+// HighlightsFileManager renames and deletes single highlight files for the
+// endpoints, reporting a failure with the operating system's own message
+// text (also logged here), and owns the folder scan that rebuilds the
+// plugin's highlight list. One exists per plugin object; it points at the
+// plugin's list and telemetry reporter without owning them.
+//
+//   const FileOperationResult result = HighlightsFileManager::RenameFile(from, to);
+//   if (result.failed) answer(result.error);
+//
+// A source that includes <windows.h> must not include this header: the
+// macro DeleteFile would rename the member.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Corvan::Client::Highlights {
+
+class HighlightsList;
+class HighlightsTelemetry;
+
+// The extension of a highlight file.
+inline constexpr char kHighlightFileExtension[] = ".webm";
+// The characters a highlight name must not contain.
+inline constexpr char kInvalidHighlightNameCharacters[] = "<>:\"/\\|?*";
+
+// The outcome of RenameFile and DeleteFile.
+struct FileOperationResult {
+  bool failed = false;
+  std::string error;  // the system's message text on failure, else empty
+};
+
+class HighlightsFileManager {
+ public:
+  HighlightsFileManager(HighlightsList* list, HighlightsTelemetry* telemetry);
+
+  // Renames a file; never replaces an existing file or moves to another
+  // volume. A failure is logged and carries the system's text.
+  [[nodiscard]] static FileOperationResult RenameFile(const std::string& from,
+                                                      const std::string& to);
+
+  // Deletes a file; a path with no file succeeds. A failure is logged and
+  // carries the system's text.
+  [[nodiscard]] static FileOperationResult DeleteFile(const std::string& path);
+
+  // Rebuilds the list from the verified highlight files of a folder.
+  void Scan(const std::string& folderPath);
+
+  HighlightsList* list;            // not owned
+  HighlightsTelemetry* telemetry;  // not owned
+  bool sessionScanReported = false;
+};
+
+// The system's message text of an error code (ending in its line break);
+// empty, after a log line, when the system has none.
+std::string OsErrorNumToString(std::uint32_t code);
+
+// The default highlights folder, computed once when the module loads;
+// empty when the Documents folder is unknown.
+std::string GetDefaultHighlightsFolderPath();
+
+// The characters a highlight name must not contain, as text.
+std::string GetInvalidHighlightNameCharacters();
+
+// The highlights folder under a Documents folder; empty when documents is
+// empty or the joined path would be too long.
+std::string BuildDefaultHighlightsFolderPath(const std::string& documents);
+
+}  // namespace Corvan::Client::Highlights

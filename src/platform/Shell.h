@@ -1,0 +1,46 @@
+// Revealing a file in the desktop's file browser: the file's folder opened
+// with the file selected.
+//
+// win32/ asks the Windows shell (ILCreateFromPathW, SHOpenFolderAndSelectItems)
+// inside a balanced CoInitialize/CoUninitialize. posix/ checks that the path
+// exists and asks the desktop's file manager over the session D-Bus
+// (org.freedesktop.FileManager1.ShowItems with a file:// URI); that request
+// is replaceable, so tests need no desktop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Corvan::Platform {
+
+// Whether the shell wants "\" separators (the stored paths use "/").
+extern const bool kShellUsesBackslashes;
+
+enum class RevealStatus { Shown, NotFound, OpenFailed };
+
+// The outcome of a reveal and the system's code of a failure to open
+// (an HRESULT on Windows; on POSIX an errno value or the request's exit
+// status).
+struct RevealOutcome {
+  RevealStatus status = RevealStatus::OpenFailed;
+  std::int32_t code = 0;
+};
+
+// Opens the folder of a file with the file selected; NotFound when the
+// path names nothing.
+[[nodiscard]] RevealOutcome RevealInFileBrowser(const std::string& path);
+
+#if !defined(_WIN32)
+// Asks the file manager to show one item; 0 when it did, else a code.
+using ShowItemRequest = std::int32_t (*)(const std::string& fileUri);
+
+// Replaces the request that RevealInFileBrowser makes (null restores the
+// D-Bus one) and returns the one it replaces.
+ShowItemRequest SetShowItemRequest(ShowItemRequest request);
+
+// The file:// URI of an absolute path: every byte outside the unreserved
+// characters and "/" percent-encoded.
+std::string FileUriOf(const std::string& absolutePath);
+#endif
+
+}  // namespace Corvan::Platform

@@ -1,0 +1,41 @@
+// Windows implementation of the reveal: the shell's folder view.
+#include "platform/Shell.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "highlights/filestore/FileUtilities.h"
+
+namespace Corvan::Platform {
+namespace {
+
+RevealOutcome RevealWithComReady(const std::string& path) {
+  const std::u16string units = Utf8ToUtf16(path);
+  const std::wstring wide(units.begin(), units.end());
+  PIDLIST_ABSOLUTE item = ILCreateFromPathW(wide.c_str());
+  if (item == nullptr) return {RevealStatus::NotFound, 0};
+  const HRESULT result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+  ILFree(item);
+  if (FAILED(result)) return {RevealStatus::OpenFailed, static_cast<std::int32_t>(result)};
+  return {RevealStatus::Shown, 0};
+}
+
+}  // namespace
+
+const bool kShellUsesBackslashes = true;
+
+RevealOutcome RevealInFileBrowser(const std::string& path) {
+  // S_FALSE means COM was already initialised on this thread in the same
+  // model; it still takes one CoUninitialize. Any other failure leaves COM
+  // as it was.
+  const HRESULT initialised = CoInitialize(nullptr);
+  const RevealOutcome outcome = RevealWithComReady(path);
+  if (initialised == S_OK || initialised == S_FALSE) CoUninitialize();
+  return outcome;
+}
+
+}  // namespace Corvan::Platform

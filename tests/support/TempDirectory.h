@@ -1,0 +1,35 @@
+// A fresh directory under the system's temporary folder for one test,
+// removed with everything in it when the object goes.
+//
+//   TempDirectory folder;
+//   folder.WriteFile("clip.webm", bytes);
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace Corvan::Testing {
+
+class TempDirectory {
+ public:
+  TempDirectory();
+  ~TempDirectory();
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
+
+  // The directory's absolute path, without a trailing "/".
+  const std::string& path() const { return path_; }
+  // path() + "/" + name.
+  std::string PathOf(std::string_view name) const;
+  // Writes a file (name relative to the directory) and returns its path.
+  std::string WriteFile(std::string_view name, std::string_view content = {}) const;
+  // Creates a subdirectory and returns its path.
+  std::string MakeDirectory(std::string_view name) const;
+  // The content of a file, or "<missing>" when it cannot be read.
+  std::string ReadFile(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace Corvan::Testing
