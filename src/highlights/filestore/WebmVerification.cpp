@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 #include "highlights/filestore/FileUtilities.h"
@@ -254,15 +255,22 @@ WebmVerification HeaderCollector::Check() const {
 
 }  // namespace
 
-WebmVerification InspectWebm(webm::Reader& reader, std::uint64_t size) {
+WebmVerifier::WebmVerifier() : parser_(std::make_unique<webm::WebmParser>()) {}
+
+WebmVerifier::~WebmVerifier() = default;
+
+WebmVerification WebmVerifier::Inspect(webm::Reader& reader, std::uint64_t size) {
   HeaderCollector collector(size);
-  webm::WebmParser parser;
   WebmVerificationStep step;
   try {
-    step = collector.LoadStep(parser.Feed(&collector, &reader), reader.Position());
+    step = collector.LoadStep(parser_->Feed(&collector, &reader), reader.Position());
+    // Back to the state of a new parser: the next file starts at its byte 0.
+    parser_->DidSeek();
   } catch (const std::exception&) {
-    // The parser's own allocations are all that can throw here.
+    // The parser's own allocations are all that can throw here; a parser
+    // left in the middle of an element is not used again.
     step = collector.LoadStep(Status(kRefused), reader.Position());
+    parser_ = std::make_unique<webm::WebmParser>();
   }
   if (step != WebmVerificationStep::kPassed) {
     WebmVerification result;
@@ -272,7 +280,7 @@ WebmVerification InspectWebm(webm::Reader& reader, std::uint64_t size) {
   return collector.Check();
 }
 
-WebmVerification InspectWebmFile(const std::string& path) {
+WebmVerification WebmVerifier::InspectFile(const std::string& path) {
   WebmVerification result;
   result.step = WebmVerificationStep::kOpenFailed;
   std::FILE* stream = OpenFileUtf8(path, "rb");
@@ -280,13 +288,21 @@ WebmVerification InspectWebmFile(const std::string& path) {
   std::uint64_t size = 0;
   const bool regular = Platform::RegularFileSize(stream, size);
   webm::FileReader reader(stream);  // closes the stream on every path
-  return regular ? InspectWebm(reader, size) : result;
+  return regular ? Inspect(reader, size) : result;
 }
 
-bool VerifyWebmFile(const std::string& path) {
-  const WebmVerification verification = InspectWebmFile(path);
+bool WebmVerifier::VerifyFile(const std::string& path) {
+  const WebmVerification verification = InspectFile(path);
   TraceWebmVerification(verification, path);
   return verification.passed();
+}
+
+bool VerifyWebmFile(const std::string& path) { return WebmVerifier().VerifyFile(path); }
+
+WebmVerification InspectWebmFile(const std::string& path) { return WebmVerifier().InspectFile(path); }
+
+WebmVerification InspectWebm(webm::Reader& reader, std::uint64_t size) {
+  return WebmVerifier().Inspect(reader, size);
 }
 
 void TraceWebmVerification(const WebmVerification& verification, const std::string& path) {

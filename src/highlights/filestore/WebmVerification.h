@@ -7,7 +7,12 @@
 //
 //   if (!VerifyWebmFile(path)) { /* not a highlight: leave it out */ }
 //
-// Cost: only the EBML header, the segment's Info and Tracks are read. The
+//   WebmVerifier verifier;                   // for a folder: one parser for all
+//   for (const auto& path : paths) if (verifier.VerifyFile(path)) ...
+//
+// Cost: building libwebm's parser takes several times longer than parsing
+// one file's header, so a WebmVerifier keeps one parser for the files it
+// verifies one after another. Only the EBML header, the segment's Info and Tracks are read. The
 // parse stops at the first Cluster, so the size of the video does not
 // matter, and a file still being written passes once its header and tracks
 // are complete. Info and Tracks must come before the first Cluster (where
@@ -23,11 +28,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace webm {
 class Reader;
+class WebmParser;
 }
 
 namespace Corvan::Client::Highlights {
@@ -59,15 +66,33 @@ struct WebmVerification {
   bool passed() const { return step == WebmVerificationStep::kPassed; }
 };
 
+// Verifies files one after another with one parser, on one thread.
+class WebmVerifier {
+ public:
+  WebmVerifier();
+  ~WebmVerifier();
+  WebmVerifier(const WebmVerifier&) = delete;
+  WebmVerifier& operator=(const WebmVerifier&) = delete;
+
+  // Verifies the file at the UTF-8 path, traces the reason of a rejection
+  // and returns whether the file is a highlight.
+  [[nodiscard]] bool VerifyFile(const std::string& path);
+  // Verifies the file at the UTF-8 path and says where it ended.
+  [[nodiscard]] WebmVerification InspectFile(const std::string& path);
+  // Verifies `size` bytes from a reader at their first byte (positions
+  // count from 0); the reader must not deliver more than `size` bytes.
+  [[nodiscard]] WebmVerification Inspect(webm::Reader& reader, std::uint64_t size);
+
+ private:
+  std::unique_ptr<webm::WebmParser> parser_;
+};
+
 // Verifies the file at the UTF-8 path, traces the reason of a rejection and
 // returns whether the file is a highlight.
 [[nodiscard]] bool VerifyWebmFile(const std::string& path);
 
-// Verifies the file at the UTF-8 path and says where it ended.
+// WebmVerifier's InspectFile and Inspect, each with a parser of its own.
 [[nodiscard]] WebmVerification InspectWebmFile(const std::string& path);
-
-// Verifies `size` bytes from a reader at their first byte (positions count
-// from 0); the reader must not deliver more than `size` bytes.
 [[nodiscard]] WebmVerification InspectWebm(webm::Reader& reader, std::uint64_t size);
 
 // Sends the diagnostics of a verification of the file at `path` to the debug

@@ -72,13 +72,18 @@ struct Case {
   std::vector<std::uint64_t> nameless = {};
 };
 
+// Each case with a new parser, and all of them in turn with one parser
+// that every case before has left in the state it ended in.
 void ExpectCases(const std::vector<Case>& cases) {
+  WebmVerifier verifier;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const WebmVerification result = InspectBytes(c.bytes);
-    EXPECT_EQ(result.step, c.step);
-    EXPECT_EQ(result.text, c.text);
-    EXPECT_EQ(result.namelessTracks, c.nameless);
+    webm::BufferReader reader(std::vector<std::uint8_t>(c.bytes.begin(), c.bytes.end()));
+    for (const WebmVerification& result : {InspectBytes(c.bytes), verifier.Inspect(reader, c.bytes.size())}) {
+      EXPECT_EQ(result.step, c.step);
+      EXPECT_EQ(result.text, c.text);
+      EXPECT_EQ(result.namelessTracks, c.nameless);
+    }
   }
 }
 
