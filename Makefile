@@ -42,7 +42,8 @@ compile-win32:
 	echo "== compiling $$(echo $$sources | wc -w) sources with $(WIN32_CXX)"; \
 	printf '%s\n' $$sources | xargs -P $(JOBS) -n 1 $(WIN32_CXX) $(WIN32_FLAGS)
 
-# Each fuzz target runs FUZZ_SECONDS on a copy of its seed corpus; a crash,
+# Each fuzz target runs FUZZ_SECONDS on a copy of its seed corpus (the files
+# of fuzz/corpus/<name>/ and those its <name>_seeds program writes); a crash,
 # leak or sanitizer report fails the run.
 FUZZ_SECONDS ?= 60
 fuzz: deps
@@ -53,7 +54,8 @@ fuzz: deps
 	  [ -x "$$target" ] || continue; \
 	  name=$$(basename $$target _fuzz); \
 	  rm -rf build-fuzz/corpus-$$name && mkdir -p build-fuzz/corpus-$$name && \
-	  cp fuzz/corpus/$$name/* build-fuzz/corpus-$$name/ && \
+	  { [ ! -d fuzz/corpus/$$name ] || cp fuzz/corpus/$$name/* build-fuzz/corpus-$$name/; } && \
+	  { [ ! -x build-fuzz/fuzz/$${name}_seeds ] || build-fuzz/fuzz/$${name}_seeds build-fuzz/corpus-$$name; } && \
 	  echo "== fuzzing $$name for $(FUZZ_SECONDS) s" && \
 	  $$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
 	    -print_final_stats=1 build-fuzz/corpus-$$name 2>&1 | grep -E "^(#|==|stat::number_of_executed_units|INFO: Done|SUMMARY|ERROR)" | tail -n 8; \

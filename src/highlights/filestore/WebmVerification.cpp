@@ -1,0 +1,343 @@
+#include "highlights/filestore/WebmVerification.h"
+
+#include <webm/callback.h>
+#include <webm/file_reader.h>
+#include <webm/reader.h>
+#include <webm/status.h>
+#include <webm/webm_parser.h>
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <string_view>
+
+#include "highlights/filestore/FileUtilities.h"
+#include "logging/Diagnostics.h"
+#include "platform/FileStream.h"
+
+namespace Corvan::Client::Highlights {
+namespace {
+
+using webm::Action;
+using webm::ElementMetadata;
+using webm::Id;
+using webm::Status;
+
+constexpr std::string_view kWritingApplication = "Realm Of Kynmoor";
+constexpr std::string_view kVideoTrackName = "KYNVideo";
+constexpr std::string_view kAudioTrackName = "KYNAudio";
+
+// The largest EBML header, Info or Tracks read: real ones take a few hundred
+// bytes, and the parser allocates what a string or binary element declares.
+constexpr std::uint64_t kLargestReadElement = 1u << 20;
+
+// Codes of our own (libwebm leaves positive codes to callbacks) that end
+// the parse: the header part is over (both Info and Tracks read, or the
+// first Cluster or the segment's end reached), or an element was refused.
+constexpr std::int32_t kHeadersOver = 1;
+constexpr std::int32_t kRefused = 2;
+
+struct TrackSummary {
+  std::uint64_t type = 0;
+  bool named = false;
+  std::string name;
+};
+
+// Where an element the parse reads lies, and how far it got.
+struct ReadPart {
+  bool begun = false;
+  bool complete = false;
+  std::uint64_t end = 0;
+};
+
+enum class Phase { kHeader, kBeforeSegment, kSegment };
+
+// Collects the EBML header, Info and Tracks from the parser's events and
+// decides, element by element, what is read, skipped or refused.
+class HeaderCollector final : public webm::Callback {
+ public:
+  explicit HeaderCollector(std::uint64_t fileSize) : fileSize_(fileSize) {}
+
+  Status OnElementBegin(const ElementMetadata& metadata, Action* action) override;
+  Status OnEbml(const ElementMetadata& metadata, const webm::Ebml& ebml) override;
+  Status OnSegmentBegin(const ElementMetadata& metadata, Action* action) override;
+  Status OnInfo(const ElementMetadata& metadata, const webm::Info& info) override;
+  Status OnTrackEntry(const ElementMetadata& metadata, const webm::TrackEntry& entry) override;
+  Status OnSegmentEnd(const ElementMetadata& metadata) override;
+
+  // The step the parse ended at, from the status Feed returned and the
+  // reader's position then: kPassed when Info and Tracks may be checked.
+  WebmVerificationStep LoadStep(Status status, std::uint64_t position);
+  // Applies the three checks to what was collected.
+  WebmVerification Check() const;
+
+ private:
+  static std::uint64_t EndOf(const ElementMetadata& metadata) {
+    return metadata.position + metadata.header_size + metadata.size;
+  }
+  // True when the element has a known size and ends within `limit`.
+  static bool EndsWithin(const ElementMetadata& metadata, std::uint64_t limit) {
+    return metadata.size != webm::kUnknownElementSize && metadata.size <= limit &&
+           metadata.position + metadata.header_size <= limit - metadata.size;
+  }
+  Status BeginHeaderElement(const ElementMetadata& metadata);
+  Status BeginSegmentChild(const ElementMetadata& metadata, Action* action);
+  Status BeginReadPart(const ElementMetadata& metadata, ReadPart& part);
+  Status NoteProgress(std::uint64_t position);
+
+  const std::uint64_t fileSize_;
+  Phase phase_ = Phase::kHeader;
+  std::uint64_t headerEnd_ = 0;
+  bool headerBegun_ = false;
+  ReadPart infoPart_;
+  ReadPart tracksPart_;
+  bool hasWritingApp_ = false;
+  std::string writingApp_;
+  std::vector<TrackSummary> tracks_;
+  std::vector<std::uint64_t> trackNumbers_;
+};
+
+Status HeaderCollector::OnElementBegin(const ElementMetadata& metadata, Action* action) {
+  switch (phase_) {
+    case Phase::kHeader: return BeginHeaderElement(metadata);
+    case Phase::kBeforeSegment:
+      // Whatever stands between the header and the Segment is skipped.
+      if (metadata.id == Id::kSegment) return Status(Status::kOkCompleted);
+      if (!EndsWithin(metadata, fileSize_)) return Status(kRefused);
+      *action = Action::kSkip;
+      return Status(Status::kOkCompleted);
+    case Phase::kSegment: break;
+  }
+  for (const ReadPart* part : {&infoPart_, &tracksPart_}) {
+    if (part->begun && !part->complete && metadata.position < part->end) {
+      // Inside Info or Tracks: the parser allocates string and binary
+      // elements at their declared size, so they must fit their parent.
+      return EndsWithin(metadata, part->end) ? Status(Status::kOkCompleted) : Status(kRefused);
+    }
+  }
+  return BeginSegmentChild(metadata, action);
+}
+
+Status HeaderCollector::BeginHeaderElement(const ElementMetadata& metadata) {
+  if (!headerBegun_) {
+    // The file's first element must be the EBML header.
+    if (metadata.id != Id::kEbml || !EndsWithin(metadata, std::min(fileSize_, kLargestReadElement))) {
+      return Status(kRefused);
+    }
+    headerBegun_ = true;
+    headerEnd_ = EndOf(metadata);
+    return Status(Status::kOkCompleted);
+  }
+  return EndsWithin(metadata, headerEnd_) ? Status(Status::kOkCompleted) : Status(kRefused);
+}
+
+Status HeaderCollector::BeginSegmentChild(const ElementMetadata& metadata, Action* action) {
+  if (const Status progress = NoteProgress(metadata.position); progress.code != Status::kOkCompleted) {
+    return progress;
+  }
+  switch (metadata.id) {
+    // Clusters are never read: Info and Tracks come before them.
+    case Id::kCluster: return Status(kHeadersOver);
+    case Id::kInfo: return BeginReadPart(metadata, infoPart_);
+    case Id::kTracks: return BeginReadPart(metadata, tracksPart_);
+    default:
+      // SeekHead, Void, Cues, Tags and the like are skipped unread; an
+      // element past the end of the file means Info or Tracks cannot follow.
+      if (!EndsWithin(metadata, fileSize_)) return Status(kRefused);
+      *action = Action::kSkip;
+      return Status(Status::kOkCompleted);
+  }
+}
+
+Status HeaderCollector::BeginReadPart(const ElementMetadata& metadata, ReadPart& part) {
+  if (part.begun || !EndsWithin(metadata, std::min(fileSize_, kLargestReadElement))) {
+    return Status(kRefused);
+  }
+  part.begun = true;
+  part.end = EndOf(metadata);
+  return NoteProgress(metadata.position + metadata.header_size);
+}
+
+// Tracks has no end event: it is complete once the parse is at its end.
+Status HeaderCollector::NoteProgress(std::uint64_t position) {
+  if (tracksPart_.begun && position >= tracksPart_.end) tracksPart_.complete = true;
+  return infoPart_.complete && tracksPart_.complete ? Status(kHeadersOver) : Status(Status::kOkCompleted);
+}
+
+Status HeaderCollector::OnEbml(const ElementMetadata&, const webm::Ebml& ebml) {
+  const std::string& docType = ebml.doc_type.value();
+  if (ebml.ebml_read_version.value() > 1 || (docType != "webm" && docType != "matroska")) {
+    return Status(kRefused);
+  }
+  phase_ = Phase::kBeforeSegment;
+  return Status(Status::kOkCompleted);
+}
+
+Status HeaderCollector::OnSegmentBegin(const ElementMetadata&, Action* action) {
+  // A segment may run past the end of a file still being written, or have
+  // an unknown size; only its children's sizes are held to the file.
+  phase_ = Phase::kSegment;
+  *action = Action::kRead;
+  return Status(Status::kOkCompleted);
+}
+
+Status HeaderCollector::OnInfo(const ElementMetadata& metadata, const webm::Info& info) {
+  infoPart_.complete = true;
+  hasWritingApp_ = info.writing_app.is_present();
+  writingApp_ = info.writing_app.value();
+  return NoteProgress(EndOf(metadata));
+}
+
+Status HeaderCollector::OnTrackEntry(const ElementMetadata& metadata, const webm::TrackEntry& entry) {
+  // TrackNumber and TrackType are mandatory, numbers unique and not 0.
+  const std::uint64_t number = entry.track_number.value();
+  if (!entry.track_type.is_present() || number == 0 ||
+      std::find(trackNumbers_.begin(), trackNumbers_.end(), number) != trackNumbers_.end()) {
+    return Status(kRefused);
+  }
+  trackNumbers_.push_back(number);
+  tracks_.push_back({static_cast<std::uint64_t>(entry.track_type.value()), entry.name.is_present(),
+                    entry.name.value()});
+  return NoteProgress(EndOf(metadata));
+}
+
+Status HeaderCollector::OnSegmentEnd(const ElementMetadata&) { return Status(kHeadersOver); }
+
+WebmVerificationStep HeaderCollector::LoadStep(Status status, std::uint64_t position) {
+  if (status.code != kHeadersOver) {
+    if (phase_ == Phase::kHeader) return WebmVerificationStep::kHeaderNotParsed;
+    if (phase_ == Phase::kBeforeSegment) return WebmVerificationStep::kSegmentNotCreated;
+    // The end of the file is no failure by itself: a file may end right
+    // after its Tracks. Malformed data, refusals and read errors are.
+    if (status.code != Status::kEndOfFile && status.code != Status::kOkCompleted) {
+      return WebmVerificationStep::kSegmentNotLoaded;
+    }
+    (void)NoteProgress(position);
+  }
+  if ((infoPart_.begun && !infoPart_.complete) || (tracksPart_.begun && !tracksPart_.complete)) {
+    return WebmVerificationStep::kSegmentNotLoaded;
+  }
+  return WebmVerificationStep::kPassed;
+}
+
+WebmVerification HeaderCollector::Check() const {
+  WebmVerification result;
+  if (!infoPart_.complete) {
+    result.step = WebmVerificationStep::kNoSegmentInfo;
+  } else if (!hasWritingApp_ || writingApp_ != kWritingApplication) {
+    result.step = WebmVerificationStep::kWrongWritingApp;
+    result.text = writingApp_;
+  } else if (!tracksPart_.complete) {
+    result.step = WebmVerificationStep::kNoTracks;
+  } else if (tracks_.empty()) {
+    result.step = WebmVerificationStep::kNoTrackEntries;
+  } else {
+    bool videoFound = false;
+    for (std::size_t i = 0; i < tracks_.size(); ++i) {
+      const TrackSummary& track = tracks_[i];
+      if (!track.named) {
+        result.namelessTracks.push_back(i);
+        continue;
+      }
+      const bool video = track.type == 1, audio = track.type == 2;
+      if ((video && track.name != kVideoTrackName) || (audio && track.name != kAudioTrackName)) {
+        result.step = video ? WebmVerificationStep::kWrongVideoTrackName
+                            : WebmVerificationStep::kWrongAudioTrackName;
+        result.text = track.name;
+        return result;
+      }
+      videoFound = videoFound || video;
+    }
+    if (!videoFound) result.step = WebmVerificationStep::kNoHighlightVideoTrack;
+  }
+  return result;
+}
+
+}  // namespace
+
+WebmVerifier::WebmVerifier() : parser_(std::make_unique<webm::WebmParser>()) {}
+
+WebmVerifier::~WebmVerifier() = default;
+
+WebmVerification WebmVerifier::Inspect(webm::Reader& reader, std::uint64_t size) {
+  HeaderCollector collector(size);
+  WebmVerificationStep step;
+  try {
+    step = collector.LoadStep(parser_->Feed(&collector, &reader), reader.Position());
+    // Back to the state of a new parser: the next file starts at its byte 0.
+    parser_->DidSeek();
+  } catch (const std::exception&) {
+    // The parser's own allocations are all that can throw here; a parser
+    // left in the middle of an element is not used again.
+    step = collector.LoadStep(Status(kRefused), reader.Position());
+    parser_ = std::make_unique<webm::WebmParser>();
+  }
+  if (step != WebmVerificationStep::kPassed) {
+    WebmVerification result;
+    result.step = step;
+    return result;
+  }
+  return collector.Check();
+}
+
+WebmVerification WebmVerifier::InspectFile(const std::string& path) {
+  WebmVerification result;
+  result.step = WebmVerificationStep::kOpenFailed;
+  std::FILE* stream = OpenFileUtf8(path, "rb");
+  if (stream == nullptr) return result;
+  std::uint64_t size = 0;
+  const bool regular = Platform::RegularFileSize(stream, size);
+  webm::FileReader reader(stream);  // closes the stream on every path
+  return regular ? Inspect(reader, size) : result;
+}
+
+bool WebmVerifier::VerifyFile(const std::string& path) {
+  const WebmVerification verification = InspectFile(path);
+  TraceWebmVerification(verification, path);
+  return verification.passed();
+}
+
+bool VerifyWebmFile(const std::string& path) { return WebmVerifier().VerifyFile(path); }
+
+WebmVerification InspectWebmFile(const std::string& path) { return WebmVerifier().InspectFile(path); }
+
+WebmVerification InspectWebm(webm::Reader& reader, std::uint64_t size) {
+  return WebmVerifier().Inspect(reader, size);
+}
+
+void TraceWebmVerification(const WebmVerification& verification, const std::string& path) {
+  const char* file = path.c_str();
+  const char* text = verification.text.c_str();
+  for (const std::uint64_t index : verification.namelessTracks) {
+    DebugTrace("kyn-highlights: VerifyWebmFile: Unable to get Track Name from Track %lu from file %s",
+               static_cast<unsigned long>(index), file);
+  }
+  switch (verification.step) {
+    case WebmVerificationStep::kPassed:
+    case WebmVerificationStep::kNoTrackEntries:
+    case WebmVerificationStep::kNoHighlightVideoTrack: return;
+    case WebmVerificationStep::kOpenFailed:
+      return DebugTrace("kyn-highlights: VerifyWebmFile: Could not open file %s", file);
+    case WebmVerificationStep::kHeaderNotParsed:
+      return DebugTrace("kyn-highlights: VerifyWebmFile: Parse failed on file %s", file);
+    case WebmVerificationStep::kSegmentNotCreated:
+      return DebugTrace("kyn-highlights: VerifyWebmFile: Unable to create a Segment from file %s", file);
+    case WebmVerificationStep::kSegmentNotLoaded:
+      return DebugTrace("kyn-highlights: VerifyWebmFile: Unable to load a Segment from file %s", file);
+    case WebmVerificationStep::kNoSegmentInfo:
+      return DebugTrace("kyn-highlights: VerifyWebmFile: Unable to get Segment Info from file %s", file);
+    case WebmVerificationStep::kWrongWritingApp:
+      return DebugTrace(
+          "kyn-highlights: VerifyWebmFile: Failed Check (1) Incorrect Writing Application: %s", text);
+    case WebmVerificationStep::kNoTracks:
+      return DebugTrace("kyn-highlights: VerifyWebmFile: Unable to get Tracks from file %s", file);
+    case WebmVerificationStep::kWrongVideoTrackName:
+      return DebugTrace(
+          "kyn-highlights: VerifyWebmFile: Failed Check (2) Video Track with incorrect Name: %s", text);
+    case WebmVerificationStep::kWrongAudioTrackName:
+      return DebugTrace(
+          "kyn-highlights: VerifyWebmFile: Failed Check (3) Audio Track with incorrect Name: %s", text);
+  }
+}
+
+}  // namespace Corvan::Client::Highlights
