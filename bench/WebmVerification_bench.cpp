@@ -23,6 +23,7 @@
 namespace {
 
 using namespace TestSupport;
+using Corvan::Testing::TempDirectory;
 
 constexpr int kFiles = 1000;
 
@@ -48,7 +49,7 @@ const Folder& FolderOf(int scale) {
   const std::string bytes = BuildWebm(options).bytes;
   folder.fileBytes = bytes.size();
   for (int i = 0; i < kFiles; ++i) {
-    folder.paths.push_back(folder.directory->File("clip-" + std::to_string(i) + ".webm"));
+    folder.paths.push_back(folder.directory->PathOf("clip-" + std::to_string(i) + ".webm"));
     if (!WriteFileBytes(folder.paths.back(), bytes)) folder.paths.clear();
   }
   return folder;

@@ -183,7 +183,7 @@ void KYN_CALL ScriptedHost::PublishEvent(HostApi* api, const HostEvent* event) {
   std::lock_guard lock(From(api)->mutex_);
   RecordedEvent recorded;
   recorded.name = event->name != nullptr ? event->name : "";
-  recorded.payload = ReadBack(event->payload);
+  if (From(api)->recordPayloads_) recorded.payload = ReadBack(event->payload);
   recorded.reserved = event->reserved;
   From(api)->events_.push_back(std::move(recorded));
 }

@@ -110,6 +110,10 @@ class ScriptedHost {
   // The table to hand to the code under test.
   HostApi* api() { return &holder_.table; }
 
+  // Whether published events keep their payloads (benchmarks turn it off:
+  // reading a large payload back costs more than publishing it).
+  void RecordEventPayloads(bool record) { recordPayloads_ = record; }
+
   // Scripts the answer for a path; a later script replaces an earlier one.
   void Answer(const std::string& path, ScriptedAnswer answer);
 
@@ -176,6 +180,7 @@ class ScriptedHost {
   std::vector<HostResponse*> rawResponses_;
   // What answers without a release function hold; the host frees it itself.
   std::vector<FlatResult> keptResults_;
+  bool recordPayloads_ = true;
   int responseReleases_ = 0;
   int streamReleases_ = 0;
 };

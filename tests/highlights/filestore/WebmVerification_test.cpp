@@ -272,7 +272,7 @@ TEST(WebmVerification, VerifiesFilesOnDisk) {
   EXPECT_EQ(InspectWebmFile(folder.PathOf("missing.webm")).step, Step::kOpenFailed);
   EXPECT_FALSE(VerifyWebmFile(folder.PathOf("missing.webm")));
   // A directory opens for reading on POSIX, but is no file to parse.
-  EXPECT_EQ(InspectWebmFile(folder.Path()).step, Step::kOpenFailed);
+  EXPECT_EQ(InspectWebmFile(folder.path()).step, Step::kOpenFailed);
 }
 
 }  // namespace

@@ -1,0 +1,57 @@
+// The folder scan: rebuilds the list from the verified highlight files of
+// the folder, in the order the file system lists them.
+#include <string>
+#include <vector>
+
+#include "highlights/HighlightsList.h"
+#include "highlights/HighlightsTelemetry.h"
+#include "highlights/filestore/FileListing.h"
+#include "highlights/filestore/HighlightsFileManager.h"
+#include "highlights/filestore/PathUtilities.h"
+#include "highlights/filestore/WebmVerification.h"
+#include "logging/Logger.h"
+
+namespace Corvan::Client::Highlights {
+
+namespace {
+
+// Files whose whole path ends in the lower-case extension.
+constexpr char kHighlightPattern[] = ".*\\.webm$";
+
+}  // namespace
+
+void HighlightsFileManager::Scan(const std::string& folderPath) {
+  const std::int64_t start = CurrentUnixMilliseconds();
+  Log(kLogOkay, LogCategory::GEN, "kyn-highlights: Starting file scan: %s ms",
+      std::to_string(start).c_str());
+  list->ClearWithoutNotifying();
+  std::vector<FileEntry> entries;
+  if (!ListFiles(folderPath, kHighlightPattern, false, entries)) {
+    Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Scan: Unable to scan files at directory %s",
+        folderPath.c_str());
+    return;
+  }
+  std::vector<Api::Highlight> found;
+  found.reserve(entries.size());
+  WebmVerifier verifier;
+  for (const FileEntry& entry : entries) {
+    std::string name = GetFileStem(entry.path);
+    const std::uint64_t mtime = FileTimeToUnixMillis(entry.lastWriteTime);
+    if (!verifier.VerifyFile(entry.path)) {
+      Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Verification failed; ignoring file %s",
+          entry.path.c_str());
+      continue;
+    }
+    found.emplace_back(std::move(name), entry.path, mtime, entry.size);
+  }
+  list->SetHighlights(found);
+  const std::int64_t end = CurrentUnixMilliseconds();
+  Log(kLogOkay, LogCategory::GEN, "kyn-highlights: Completing file scan (duration %s ms): %s ms",
+      std::to_string(end - start).c_str(), std::to_string(end).c_str());
+  if (!sessionScanReported) {
+    sessionScanReported = true;
+    if (telemetry != nullptr) telemetry->ReportSessionScan(found);
+  }
+}
+
+}  // namespace Corvan::Client::Highlights
