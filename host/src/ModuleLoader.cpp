@@ -46,9 +46,9 @@ ModuleLoadResult PluginModule::Load(const std::string& path) {
   load(&block);
   if (!BlockComplete(block)) {
     result.error = path + Msg::kRefused + module->PluginVersion() + ")";
-    module->shutDown_ = true;  // a refused load gets no further call
-    return result;
+    return result;  // a refused load gets no further call
   }
+  module->shutDown_ = false;
   result.value = std::move(module);
   return result;
 }

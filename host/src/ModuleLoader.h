@@ -65,7 +65,8 @@ class PluginModule {
   void* handle_ = nullptr;
   PluginLoadBlock block_{};
   bool initialized_ = false;
-  bool shutDown_ = false;
+  // Until the export filled the block completely nothing may be called.
+  bool shutDown_ = true;
 };
 
 }  // namespace Corvan::Host
