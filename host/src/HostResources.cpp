@@ -145,12 +145,6 @@ void HostResources::PublishUpdate(const char* path, const BindingProperty& data)
   if (name != "OnJsonApiEvent") bus_.Publish("OnJsonApiEvent", std::move(event));
 }
 
-bool HostResources::Enabled() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  const BindingProperty* enabled = config_.FindField("Enabled");
-  return enabled != nullptr && enabled->GetBool();
-}
-
 std::string HostResources::EffectiveFolder() const {
   std::lock_guard<std::mutex> guard(lock_);
   const BindingProperty* folder = FolderOf(settings_);

@@ -63,7 +63,6 @@ class HostResources {
   [[nodiscard]] ResourceAnswer Handle(std::uint32_t method, std::string_view path,
                                       const BindingProperty* body);
 
-  bool Enabled() const;
   // The folder videos are served from: the settings' folder, or the
   // default one when that is empty.
   std::string EffectiveFolder() const;
