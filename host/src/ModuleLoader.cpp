@@ -26,7 +26,11 @@ bool BlockComplete(const PluginLoadBlock& block) {
 
 ModuleLoadResult PluginModule::Load(const std::string& path) {
   ModuleLoadResult result;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // The module stays mapped after its close: the C++ runtime linked into it
+  // keeps blocks for the life of the process (its exception pool, for
+  // one), which an unmapped module would leave behind unreachable. The
+  // plugin object itself is gone with shutdown.
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle == nullptr) {
     const char* reason = dlerror();
     result.error = std::string(Msg::kOpen) + path + ": " + (reason != nullptr ? reason : "");

@@ -11,7 +11,9 @@
 // zero-filled PluginLoadBlock carrying the host's plugin API version and
 // checks what the plugin filled in: a module that leaves the callbacks,
 // their initialize or shutdown entry, or the description unset refused the
-// load (or is broken) and is closed again without another call.
+// load (or is broken) and is closed again without another call. A closed
+// module stays mapped until the process ends (see Load), so loading the
+// same file again reuses its code and process-wide state.
 #pragma once
 
 #include <cstdint>
