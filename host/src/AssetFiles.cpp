@@ -49,6 +49,21 @@ std::optional<std::string> ResolveAsset(const std::string& folder, std::string_v
   return file;
 }
 
+RangeAnswer AnswerRange(const RangeRequest& request, long long size) {
+  RangeAnswer answer;
+  if (request.ranges.size() != 1) return answer;
+  auto [first, last] = request.ranges.front();
+  if (first < 0) {  // the last `last` bytes
+    if (last <= 0) return {RangeAnswer::Kind::Unsatisfiable, 0, 0};
+    first = last >= size ? 0 : size - last;
+    last = size - 1;
+  } else if (last < 0 || last >= size) {
+    last = size - 1;
+  }
+  if (first >= size || first > last) return {RangeAnswer::Kind::Unsatisfiable, 0, 0};
+  return {RangeAnswer::Kind::Part, first, last};
+}
+
 const char* AssetContentType(std::string_view name) {
   return EndsWith(name, ".webm") ? "video/webm" : "application/octet-stream";
 }

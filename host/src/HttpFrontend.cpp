@@ -22,6 +22,7 @@ namespace {
 namespace Msg {
 constexpr const char* kNotFound = "Not found";
 constexpr const char* kBadJson = "Request body is not JSON: ";
+constexpr const char* kRange = "Range not satisfiable";
 constexpr const char* kStreamRead = "Reading the plugin's response stream failed";
 }  // namespace Msg
 
@@ -203,12 +204,26 @@ void HttpFrontend::ServeAsset(const httplib::Request& request, httplib::Response
       ResolveAsset(parts_.resources->EffectiveFolder(), name);
   const int descriptor = file ? open(file->c_str(), O_RDONLY | O_CLOEXEC) : -1;
   struct stat info {};
+  // The server cuts the request's ranges out of any answer as they stand,
+  // an error body included, and a range past the end of the file would get
+  // a wrong Content-Range and a body it cannot fill; so the ranges are
+  // checked here and replaced by the one to serve, or none.
+  httplib::Ranges& ranges = const_cast<httplib::Request&>(request).ranges;
   if (descriptor < 0 || fstat(descriptor, &info) != 0) {
     if (descriptor >= 0) close(descriptor);
-    // The server would cut the requested range out of the error body too.
-    const_cast<httplib::Request&>(request).ranges.clear();
+    ranges.clear();
     return SendError(response, 404, Msg::kNotFound);
   }
+  RangeRequest asked;
+  for (const auto& [first, last] : ranges) asked.ranges.emplace_back(first, last);
+  const RangeAnswer range = AnswerRange(asked, info.st_size);
+  ranges.clear();
+  if (range.kind == RangeAnswer::Kind::Unsatisfiable) {
+    close(descriptor);
+    response.set_header("Content-Range", "bytes */" + std::to_string(info.st_size));
+    return SendError(response, 416, Msg::kRange);
+  }
+  if (range.kind == RangeAnswer::Kind::Part) ranges.emplace_back(range.first, range.last);
   response.set_header("Accept-Ranges", "bytes");
   // The status stays unset: the server answers 206 with the requested
   // part when the request has a Range header, else 200.

@@ -196,6 +196,30 @@ TEST(HttpFrontend, AssetsAreServedWholeAndInRanges) {
   EXPECT_EQ(part->body, "2345");
   EXPECT_EQ(part->get_header_value("Content-Range"), "bytes 2-5/10");
 
+  struct Case {
+    const char* range;
+    int status;
+    const char* body;
+    const char* contentRange;
+  };
+  constexpr Case kCases[] = {
+      {"bytes=5-", 206, "56789", "bytes 5-9/10"},
+      {"bytes=-3", 206, "789", "bytes 7-9/10"},
+      {"bytes=8-100", 206, "89", "bytes 8-9/10"},
+      {"bytes=0-1,4-5", 200, "0123456789", ""},  // several ranges: the whole file
+      {"bytes=10-20", 416, R"({"httpStatus":416,"message":"Range not satisfiable"})",
+       "bytes */10"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.range);
+    auto answer =
+        host.client().Get("/kyn-highlights-videos/assets/clip.webm", {{"Range", c.range}});
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, c.status);
+    EXPECT_EQ(answer->body, c.body);
+    EXPECT_EQ(answer->get_header_value("Content-Range"), c.contentRange);
+  }
+
   WriteFile(host.folder() + "/with space.webm", "abc");
   auto spaced = host.client().Get("/kyn-highlights-videos/assets/with%20space.webm");
   EXPECT_EQ(spaced->body, "abc");
