@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <httplib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,13 @@ HttpFrontend::HttpFrontend(FrontendParts parts)
     : parts_(std::move(parts)), server_(std::make_unique<httplib::Server>()) {
   server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   server_->set_payload_max_length(kMaxBody);
+  // The library's default also sets SO_REUSEPORT, with which a second host
+  // binds the same port and silently shares its requests; SO_REUSEADDR
+  // alone still lets a restarted host take its port back at once.
+  server_->set_socket_options([](socket_t socket) {
+    const int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   Routes();
 }
 

@@ -299,3 +299,22 @@ TEST(HttpFrontend, WebViewerFilesAreServedWhenPresent) {
 
 }  // namespace
 }  // namespace Corvan::Host
+
+namespace Corvan::Host {
+namespace {
+
+TEST(HttpFrontend, ABusyPortStopsTheStartWithTheReason) {
+  RunningHost first;
+  HostOptions options;
+  options.modulePath = KYN_TEST_PLUGIN;
+  options.folder = first.folder();
+  options.port = first.app().port();
+  StartResult second = HostApp::Start(options, "");
+  EXPECT_FALSE(second.ok());
+  EXPECT_EQ(second.error, "cannot listen on 127.0.0.1:" + std::to_string(options.port));
+  // The first host is untouched.
+  EXPECT_EQ(first.client().Get("/kyn-test/v1/items/1")->status, 200);
+}
+
+}  // namespace
+}  // namespace Corvan::Host
