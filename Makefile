@@ -4,14 +4,22 @@ SHELL := /bin/bash
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps test test-sanitize test32 compile-win32 bench fuzz clean
+.PHONY: deps build run test test-sanitize test32 compile-win32 bench fuzz clean
 
 deps:
 	scripts/install-deps
 
-test: deps
+build: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
+
+# Starts the development host with the plugin on http://127.0.0.1:8512/
+# (HOST_FLAGS passes options, e.g. HOST_FLAGS="--folder ~/Videos --port 9000").
+HOST_FLAGS ?=
+run: build
+	build/kyn-host $(HOST_FLAGS)
+
+test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
