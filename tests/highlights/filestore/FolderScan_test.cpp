@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "highlights/HighlightsList.h"
+#include "highlights/HighlightsTelemetry.h"
+#include "highlights/filestore/HighlightsFileManager.h"
+#include "logging/Logger.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+#include "support/WebmWriter.h"
+
+namespace Corvan::Client::Highlights {
+namespace {
+
+// Lets the scan's OKAY lines through the logger while a test runs.
+struct OkayLines {
+  OkayLines() : previous(GetLoggerInterface()->getMinLevel()) {
+    GetLoggerInterface()->setMinLevel(kLogOkay);
+  }
+  ~OkayLines() { GetLoggerInterface()->setMinLevel(previous); }
+  std::int32_t previous;
+};
+
+struct Scanner {
+  std::vector<std::size_t> published;
+  HighlightsList list{[this](const std::vector<Api::Highlight>& r) { published.push_back(r.size()); },
+                      [](const std::string& path) { return MakeHighlightUrl(path); }};
+  HighlightsTelemetry telemetry{nullptr};
+  HighlightsFileManager manager{&list, &telemetry};
+};
+
+// The scan's own lines, with the times cut off.
+std::vector<std::string> ScanLines(const Testing::LogCapture& log) {
+  std::vector<std::string> lines;
+  for (const std::string& message : log.Messages()) {
+    if (message.rfind("kyn-highlights: ", 0) != 0) continue;
+    // The times vary: keep what comes before them.
+    const std::size_t time = message.find(": ", 16);
+    lines.push_back(message.rfind("kyn-highlights: Verification", 0) == 0 ? message
+                                                                          : message.substr(0, time));
+  }
+  return lines;
+}
+
+TEST(FolderScan, ListsVerifiedFilesOnlyAndReportsOnce) {
+  Testing::TempDirectory folder;
+  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("a.b.webm"), TestSupport::WebmOptions{}));
+  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf(".webm"), TestSupport::WebmOptions{}));
+  folder.WriteFile("empty.webm");
+  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("upper.WEBM"), TestSupport::WebmOptions{}));
+  folder.MakeDirectory("sub.webm");
+  Scanner s;
+  OkayLines okay;
+  Testing::LogCapture log;
+  s.manager.Scan(folder.path() + "//");
+  std::vector<std::string> names;
+  for (const Api::Highlight& record : s.list.Records()) {
+    names.push_back(record.name);
+    EXPECT_EQ(record.filepath.find("//"), std::string::npos) << record.filepath;
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".webm", "a.b"}));
+  EXPECT_EQ(s.published, std::vector<std::size_t>{2});
+  EXPECT_TRUE(s.manager.sessionScanReported);
+  const std::vector<std::string> lines = ScanLines(log);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "kyn-highlights: Starting file scan");
+  EXPECT_EQ(lines[1], "kyn-highlights: Verification failed; ignoring file " + folder.PathOf("empty.webm"));
+  EXPECT_EQ(lines[2].rfind("kyn-highlights: Completing file scan (duration ", 0), 0u) << lines[2];
+}
+
+TEST(FolderScan, AnEmptyFolderIsPublishedAndAMissingOneIsNot) {
+  Testing::TempDirectory folder;
+  Scanner s;
+  s.manager.Scan(folder.path());
+  EXPECT_EQ(s.published, std::vector<std::size_t>{0});
+  EXPECT_TRUE(s.manager.sessionScanReported);
+
+  Scanner missing;
+  OkayLines okay;
+  Testing::LogCapture log;
+  missing.manager.Scan(folder.PathOf("nowhere"));
+  EXPECT_TRUE(missing.published.empty());
+  EXPECT_FALSE(missing.manager.sessionScanReported);
+  EXPECT_EQ(ScanLines(log), (std::vector<std::string>{"kyn-highlights: Starting file scan",
+                                                      "kyn-highlights: Scan"}));
+}
+
+}  // namespace
+}  // namespace Corvan::Client::Highlights
