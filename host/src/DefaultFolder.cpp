@@ -1,9 +1,11 @@
 #include "DefaultFolder.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
 #include "SettingsFile.h"
+#include "support/WebmWriter.h"
 
 namespace Corvan::Host {
 
@@ -35,7 +37,7 @@ FolderChoice ChooseFolder(const std::optional<std::string>& option,
   if (data.empty()) return {"", "demo folder", "no data directory: HOME is not set"};
   FolderChoice choice{data + "/demo-highlights", "demo folder", ""};
   std::error_code error;
-  if (std::filesystem::is_directory(choice.folder, error)) return choice;
+  if (std::filesystem::is_directory(choice.folder, error) && HoldsHighlights(choice.folder)) return choice;
   std::filesystem::create_directories(choice.folder, error);
   if (error) {
     choice.error = "demo folder " + choice.folder + " not created: " + error.message();
@@ -45,6 +47,28 @@ FolderChoice ChooseFolder(const std::optional<std::string>& option,
   return choice;
 }
 
-std::string PopulateDemoFolder(const std::string&) { return ""; }
+std::string PopulateDemoFolder(const std::string& folder) {
+  // A few highlights as the game writes them, a day apart, of several
+  // lengths; their frames are placeholders, so they list but do not play.
+  struct Sample {
+    const char* name;
+    int clusters;
+  };
+  static constexpr Sample kSamples[] = {
+      {"First victory", 4}, {"Dragon at dusk", 12}, {"Clutch save", 8}, {"Team wipe", 20}};
+  const auto now = std::filesystem::file_time_type::clock::now();
+  int age = 0;
+  for (const Sample& sample : kSamples) {
+    TestSupport::WebmOptions options;
+    options.clusterCount = sample.clusters;
+    options.framesPerCluster = 30;
+    options.videoFrameBytes = 2048;
+    const std::string path = folder + "/" + sample.name + ".webm";
+    if (!TestSupport::WriteWebmFile(path, options)) return "demo highlight " + path + " not written";
+    std::error_code error;
+    std::filesystem::last_write_time(path, now - std::chrono::hours(24 * ++age), error);
+  }
+  return "";
+}
 
 }  // namespace Corvan::Host
