@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,9 +117,12 @@ HttpFrontend::HttpFrontend(FrontendParts parts)
   // The library's default also sets SO_REUSEPORT, with which a second host
   // binds the same port and silently shares its requests; SO_REUSEADDR
   // alone still lets a restarted host take its port back at once.
+  // TCP_NODELAY, inherited by the accepted connections, keeps small answers
+  // from waiting for the client's delayed acknowledgement.
   server_->set_socket_options([](socket_t socket) {
     const int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
   });
   Routes();
 }
