@@ -160,9 +160,27 @@ bool ListDirectory(const std::string& base,
 }
 
 std::FILE* OpenFileStream(const std::string& path, const char* mode) {
+  const std::string text = mode != nullptr ? mode : "";
+  if (text == "r" || text == "rb") {
+    // Opening a FIFO for reading waits for a writer, and a scan would hang
+    // on one named x.webm: open without waiting, keep regular files only
+    // (Windows has no such files in a folder).
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+      const int error = S_ISREG(status.st_mode) ? errno : EINVAL;
+      close(fd);
+      errno = error;
+      return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* stream = fdopen(fd, "rb");
+    if (stream == nullptr) close(fd);
+    return stream;
+  }
   // "e" (close on exec) keeps the stream out of processes spawned meanwhile.
-  const std::string closeOnExec = std::string(mode ? mode : "") + "e";
-  return std::fopen(path.c_str(), closeOnExec.c_str());
+  return std::fopen(path.c_str(), (text + "e").c_str());
 }
 
 bool MovePath(const std::string& from, const std::string& to, std::uint32_t flags) {
