@@ -54,7 +54,10 @@ function buildCard(highlight) {
   const id = () => Number(card.dataset.id);
   actions.append(
     button('Rename', 'act-rename', () => openRename(card)),
-    button('Show in folder', 'act-reveal', () => attempt(() => api.reveal(id()), 'Opened the file browser.')),
+    button('Show in folder', 'act-reveal', () => {
+      say('Opening the file browser…');
+      attempt(() => api.reveal(id()), 'Opened the file browser.');
+    }),
     button('Delete', 'danger act-delete', () => confirmDelete(card)),
   );
   const form = card.querySelector('.rename');
@@ -192,8 +195,12 @@ function follow() {
 }
 
 function wire() {
-  $('rescan').addEventListener('click', () =>
-    attempt(api.rescan, (list) => `Rescanned: ${list.length} highlight${list.length === 1 ? '' : 's'}.`));
+  $('rescan').addEventListener('click', async (event) => {
+    const rescan = event.currentTarget;
+    rescan.disabled = true;
+    await attempt(api.rescan, (list) => `Rescanned: ${list.length} highlight${list.length === 1 ? '' : 's'}.`);
+    rescan.disabled = !state.enabled;
+  });
   $('enabled').addEventListener('change', (event) => {
     const enabled = event.target.checked;
     attempt(() => api.setEnabled(enabled), enabled ? 'Highlights enabled.' : 'Highlights disabled.');

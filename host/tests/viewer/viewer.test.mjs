@@ -4,7 +4,7 @@
 //
 //   node host/tests/viewer/viewer.test.mjs HOST_EXECUTABLE [SCREENSHOT.png]
 import { spawn } from 'node:child_process';
-import { existsSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 
@@ -117,6 +117,29 @@ async function run(page, url, folder) {
   check(await page.evaluate(() => document.activeElement.name === 'name'), 'Enter on Rename focuses the name field');
   await page.keyboard.press('Escape');
   check(await page.evaluate(() => document.activeElement.matches('.act-rename')), 'Escape returns focus to Rename');
+
+  // The switch turns the feature off through the configuration resource; the
+  // published configuration disables the changing buttons, and back.
+  await page.locator('#enabled').uncheck();
+  await page.locator('#disabled-note:not([hidden])').waitFor();
+  check(await page.locator('#rescan').isDisabled() && await cards.first().locator('.act-delete').isDisabled(),
+    'disabling through the switch disables the changing buttons');
+  await page.locator('#enabled').check();
+  await page.locator('#disabled-note[hidden]').waitFor({ state: 'attached' });
+  check(await page.locator('#rescan').isEnabled(), 'enabling again restores them');
+
+  // Changing the folder through the page: the plugin scans the new, empty
+  // folder and the list empties from the event; going back restores it.
+  const empty = path.join(path.dirname(folder), 'empty-folder');
+  mkdirSync(empty);
+  await page.locator('#folder').fill(empty);
+  await page.getByRole('button', { name: 'Change folder' }).click();
+  await page.locator('#empty:not([hidden])').waitFor();
+  check(await cards.count() === 0, 'a changed folder shows its (empty) list');
+  await page.locator('#folder').fill(folder);
+  await page.getByRole('button', { name: 'Change folder' }).click();
+  await cards.nth(SAMPLE_COUNT - 2).waitFor();
+  check(await cards.count() === SAMPLE_COUNT - 1, 'changing back lists the highlights again');
 
   // A narrow window: one column, nothing wider than the screen.
   await page.setViewportSize({ width: 360, height: 740 });
