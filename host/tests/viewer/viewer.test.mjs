@@ -106,6 +106,12 @@ async function run(page, url, folder) {
   check(!existsSync(path.join(folder, `${victim}.webm`)) && webmFiles(folder).length === SAMPLE_COUNT - 1,
     `a confirmed delete removes "${victim}.webm"`);
   check((await page.locator('#status').textContent()).includes('Deleted'), 'the delete is announced');
+  // The picture is taken here, while the videos' metadata is long loaded
+  // (the sample frames do not decode: reloaded videos show a spinner).
+  await page.waitForFunction(() => [...document.querySelectorAll('video')].every((v) => v.readyState >= 1),
+    null, { timeout: 10000 }).catch(() => {});
+  await page.screenshot({ path: screenshot, fullPage: true });
+  console.log(`screenshot: ${screenshot}`);
 
   // With the keyboard alone: Tab reaches a card's Rename button, Enter opens
   // the form with the field focused, Escape closes it and gives focus back.
@@ -159,8 +165,6 @@ try {
   const page = await browser.newPage({ viewport: { width: 1100, height: 800 } });
   page.on('pageerror', (error) => { failed = true; console.error(`page error: ${error.message}`); });
   await run(page, url, folder);
-  await page.screenshot({ path: screenshot, fullPage: true });
-  console.log(`screenshot: ${screenshot}`);
   check(!failed, 'no script error on the page');
 } catch (error) {
   failed = true;
