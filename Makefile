@@ -4,7 +4,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps build run test test-sanitize test32 compile-win32 bench fuzz clean
+.PHONY: deps web-deps build run test test-sanitize test32 compile-win32 bench fuzz clean
 
 deps:
 	scripts/install-deps
@@ -19,7 +19,12 @@ HOST_FLAGS ?=
 run: build
 	build/kyn-host $(HOST_FLAGS)
 
-test: build
+# playwright-core for the viewer's browser test, from the committed lock file;
+# reinstalled only when the lock file changed.
+web-deps: deps
+	@[ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund
+
+test: build web-deps
 	ctest --test-dir build --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
