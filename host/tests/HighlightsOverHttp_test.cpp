@@ -50,7 +50,8 @@ class HighlightsOverHttp : public testing::Test {
   }
   BindingProperty List() { return Json(client_->Get("/kyn-highlights/v1/highlights")->body); }
   std::uint64_t IdOf(const std::string& name) {
-    for (const BindingProperty& record : List().Elements()) {
+    const BindingProperty list = List();
+    for (const BindingProperty& record : list.Elements()) {
       if (name == record.FindField("name")->GetString()) return record.FindField("id")->GetUnsigned();
     }
     return 0;
