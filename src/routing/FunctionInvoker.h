@@ -133,23 +133,34 @@ void StoreAnswer(CallResult& call, R&& answer, const BindingRegistry* registry) 
 
 }  // namespace InvokerDetail
 
+namespace InvokerDetail {
+
+template <class Parameter>
+void DescribeArgument(BindingFunctionDescriptor& function, const BindingRegistry* registry) {
+  BindingArgumentDescriptor& argument = function.arguments.emplace_back();
+  argument.nativeType = StaticType::HashCode<Parameter>();
+  argument.declared = TypeRefFor<Parameter>(registry);
+}
+
+// A plain function rather than a template lambda: clang 14 crashes on a
+// template lambda folded over an empty pack.
+template <class Values, std::size_t... I>
+void DescribeArguments([[maybe_unused]] BindingFunctionDescriptor& function,
+                       [[maybe_unused]] const BindingRegistry* registry,
+                       std::index_sequence<I...>) {
+  (DescribeArgument<std::tuple_element_t<I, Values>>(function, registry), ...);
+}
+
+}  // namespace InvokerDetail
+
 // The declared argument types and result type of a handler member, for the
 // function record registered for it.
 template <class Method>
 void DescribeHandler(BindingFunctionDescriptor& function, const BindingRegistry* registry) {
   using Traits = MemberFunction<Method>;
   using Answer = typename InvokerDetail::AnswerType<typename Traits::Result>::Type;
-  [&]<std::size_t... I>(std::index_sequence<I...>) {
-    (
-        [&] {
-          using Parameter = std::tuple_element_t<I, typename Traits::Values>;
-          BindingArgumentDescriptor& argument = function.arguments.emplace_back();
-          argument.nativeType = StaticType::HashCode<Parameter>();
-          argument.declared = TypeRefFor<Parameter>(registry);
-        }(),
-        ...);
-  }
-  (std::make_index_sequence<Traits::kArity>{});
+  InvokerDetail::DescribeArguments<typename Traits::Values>(
+      function, registry, std::make_index_sequence<Traits::kArity>{});
   function.result = InvokerDetail::ResultTypeRef<Answer>(registry);
 }
 
