@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <string>
 
 #include "highlights/filestore/FileUtilities.h"
@@ -13,12 +14,17 @@
 namespace Corvan::Platform {
 namespace {
 
+// Null: the shell's own SHOpenFolderAndSelectItems.
+std::atomic<ShowItemRequest> gShowItemRequest{nullptr};
+
 RevealOutcome RevealWithComReady(const std::string& path) {
   const std::u16string units = Utf8ToUtf16(path);
   const std::wstring wide(units.begin(), units.end());
   PIDLIST_ABSOLUTE item = ILCreateFromPathW(wide.c_str());
   if (item == nullptr) return {RevealStatus::NotFound, 0};
-  const HRESULT result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+  const ShowItemRequest request = gShowItemRequest.load();
+  const HRESULT result = request != nullptr ? static_cast<HRESULT>(request(path))
+                                            : SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
   ILFree(item);
   if (FAILED(result)) return {RevealStatus::OpenFailed, static_cast<std::int32_t>(result)};
   return {RevealStatus::Shown, 0};
@@ -29,6 +35,8 @@ RevealOutcome RevealWithComReady(const std::string& path) {
 const bool kShellUsesBackslashes = true;
 
 RevealOutcome RevealInFileBrowser(const std::string& path) {
+  // The shell parses an empty path as the desktop itself.
+  if (path.empty()) return {RevealStatus::NotFound, 0};
   // S_FALSE means COM was already initialised on this thread in the same
   // model; it still takes one CoUninitialize. Any other failure leaves COM
   // as it was.
@@ -36,6 +44,10 @@ RevealOutcome RevealInFileBrowser(const std::string& path) {
   const RevealOutcome outcome = RevealWithComReady(path);
   if (initialised == S_OK || initialised == S_FALSE) CoUninitialize();
   return outcome;
+}
+
+ShowItemRequest SetShowItemRequest(ShowItemRequest request) {
+  return gShowItemRequest.exchange(request);
 }
 
 }  // namespace Corvan::Platform

@@ -16,7 +16,7 @@ namespace {
 using Testing::LogCapture;
 using Testing::TempDirectory;
 
-// Stands in for the desktop's file manager: records the URIs it is asked to
+// Stands in for the desktop's file browser: records the items it is asked to
 // show and answers with the code the test chose.
 struct FakeFileManager {
   FakeFileManager() { previous = Platform::SetShowItemRequest(&Show); }
@@ -49,19 +49,25 @@ TEST_F(ShowInFileBrowserTest, MissingFileIsNotFoundWithoutAskingAnyone) {
   EXPECT_TRUE(log.Lines().empty());
 }
 
-TEST_F(ShowInFileBrowserTest, AsksTheFileManagerWithAnEncodedUri) {
+TEST_F(ShowInFileBrowserTest, AsksTheFileBrowserForTheFile) {
   const std::string path = folder_.WriteFile("My clip, \xC3\xA9t\xC3\xA9 #1.webm");
   LogCapture log;
   EXPECT_EQ(ShowInFileBrowser(path), ShowInFileBrowserResult::Succeeded);
   ASSERT_EQ(FakeFileManager::uris.size(), 1u);
+#if defined(_WIN32)
+  // The shell item was made from the path, so the file was found by its
+  // UTF-16 name.
+  EXPECT_EQ(FakeFileManager::uris[0], ConvertSlashesToBackslashes(path));
+#else
   EXPECT_EQ(FakeFileManager::uris[0],
             Platform::FileUriOf(folder_.path()) + "/My%20clip%2C%20%C3%A9t%C3%A9%20%231.webm");
+#endif
   EXPECT_TRUE(log.Lines().empty());
 }
 
 TEST_F(ShowInFileBrowserTest, RefusedRequestIsOpenFailedAndLogged) {
   const std::string path = folder_.WriteFile("clip.webm");
-  FakeFileManager::answer = 3;
+  FakeFileManager::answer = static_cast<std::int32_t>(0x80004005);  // E_FAIL
   LogCapture log;
   EXPECT_EQ(ShowInFileBrowser(path), ShowInFileBrowserResult::OpenFailed);
   const auto lines = log.Lines();
@@ -69,8 +75,9 @@ TEST_F(ShowInFileBrowserTest, RefusedRequestIsOpenFailedAndLogged) {
   EXPECT_EQ(lines[0].level, kLogWarn);
   EXPECT_EQ(lines[0].categories, LogCategory::DBG);
   EXPECT_EQ(lines[0].message,
-            "kyn-highlights: Failed to reveal file in windows file explorer. file=`" + path +
-                "' hresult=3");
+            "kyn-highlights: Failed to reveal file in windows file explorer. file=`" +
+                (Platform::kShellUsesBackslashes ? ConvertSlashesToBackslashes(path) : path) +
+                "' hresult=-2147467259");
 }
 
 TEST(ShowInFileBrowser, SlashesBecomeBackslashesForTheWindowsShell) {
