@@ -14,6 +14,19 @@ bool IsAbsoluteComponent(std::string_view component) {
   return IsSeparator(component[0]) || (component.size() > 1 && component[1] == ':');
 }
 
+// Windows reads any two leading separators as a UNC path ("//server/share"
+// as well as "\\server\share"); collapsing the forward ones would point at
+// the root of the current drive instead. Elsewhere only backslashes mark one
+// ("//tmp" is "/tmp" on Linux).
+bool BeginsAsUncPath(const std::string& path) {
+  if (path.size() < 2) return false;
+#if defined(_WIN32)
+  return IsSeparator(path[0]) && IsSeparator(path[1]);
+#else
+  return path[0] == '\\' && path[1] == '\\';
+#endif
+}
+
 }  // namespace
 
 JoinedPath JoinPath(std::string_view c1, std::string_view c2, std::string_view c3,
@@ -54,7 +67,7 @@ std::string GetFileStem(std::string_view path, std::string_view suffix) {
 }
 
 void NormalizeDirectoryPath(std::string& path) {
-  const bool unc = path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+  const bool unc = BeginsAsUncPath(path);
   std::string normalized;
   normalized.reserve(path.size() + 2);
   for (const char c : path) {

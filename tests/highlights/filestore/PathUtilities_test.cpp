@@ -89,7 +89,13 @@ TEST(PathUtilities, NormalizeDirectoryPath) {
       {"C:/h/x/", "C:/h/x/"},
       {"\\\\server\\share", "\\\\server/share/"},
       {"\\\\server\\\\share\\", "\\\\server/share/"},
+#if defined(_WIN32)
+      // Two leading separators of either kind name a server.
+      {"//server//share", "\\\\server/share/"},
+      {"/\\server/share", "\\\\server/share/"},
+#else
       {"//tmp//clips", "/tmp/clips/"},
+#endif
       {"/", "/"},
       {"", ""},
   };
