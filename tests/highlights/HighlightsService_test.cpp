@@ -2,8 +2,6 @@
 // through its export, its descriptors and its events, over a real folder of
 // WebM files.
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -42,13 +40,10 @@ std::string NameBody(const std::string& name) { return R"({"name": ")" + name + 
 // Writes a highlight the game would accept, with its modification time.
 void WriteClip(const TempDirectory& folder, const std::string& file, std::int64_t mtimeMs) {
   ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf(file), TestSupport::WebmOptions{}));
-  timespec times[2];
-  times[0].tv_sec = times[1].tv_sec = mtimeMs / 1000;
-  times[0].tv_nsec = times[1].tv_nsec = (mtimeMs % 1000) * 1000000;
-  ASSERT_EQ(utimensat(AT_FDCWD, folder.PathOf(file).c_str(), times, 0), 0);
+  ASSERT_TRUE(Corvan::Testing::SetModifiedTime(folder.PathOf(file), mtimeMs));
 }
 
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& path) { return Corvan::Testing::PathExists(path); }
 
 std::vector<std::string> Names(const BindingProperty& list) {
   std::vector<std::string> names;

@@ -1,10 +1,11 @@
 // The module's operator new counts what the module allocates and nothing
 // the program that loaded it allocates.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
+
+#include "support/ModuleLibrary.h"
 
 namespace {
 
@@ -18,12 +19,13 @@ struct Probe {
   // The module stays loaded: the C++ runtime inside it keeps blocks for the
   // life of the process, as the plugin's does inside the host.
   bool Load() {
-    handle = dlopen(KYN_ALLOCATION_PROBE, RTLD_NOW | RTLD_LOCAL);
+    using TestSupport::ModuleFunction;
+    handle = TestSupport::OpenModule(KYN_ALLOCATION_PROBE);
     if (handle == nullptr) return false;
-    allocate = reinterpret_cast<void* (*)(std::size_t)>(dlsym(handle, "kyn_probe_allocate"));
-    free = reinterpret_cast<void (*)(void*)>(dlsym(handle, "kyn_probe_free"));
-    growText = reinterpret_cast<std::size_t (*)(std::size_t)>(dlsym(handle, "kyn_probe_grow_text"));
-    stats = reinterpret_cast<void (*)(std::uint64_t*)>(dlsym(handle, "kyn_probe_stats"));
+    allocate = ModuleFunction<void* (*)(std::size_t)>(handle, "kyn_probe_allocate");
+    free = ModuleFunction<void (*)(void*)>(handle, "kyn_probe_free");
+    growText = ModuleFunction<std::size_t (*)(std::size_t)>(handle, "kyn_probe_grow_text");
+    stats = ModuleFunction<void (*)(std::uint64_t*)>(handle, "kyn_probe_stats");
     return allocate && free && growText && stats;
   }
 };
@@ -44,7 +46,7 @@ Counters Read(const Probe& probe) {
 
 TEST(ModuleAllocation, CountsTheModuleAndNotTheProgram) {
   Probe probe;
-  ASSERT_TRUE(probe.Load()) << dlerror();
+  ASSERT_TRUE(probe.Load()) << TestSupport::ModuleError();
 
   const Counters start = Read(probe);
   void* block = probe.allocate(100);
@@ -66,7 +68,7 @@ TEST(ModuleAllocation, CountsTheModuleAndNotTheProgram) {
 
 TEST(ModuleAllocation, RuntimeAllocationsInsideTheModuleBalance) {
   Probe probe;
-  ASSERT_TRUE(probe.Load()) << dlerror();
+  ASSERT_TRUE(probe.Load()) << TestSupport::ModuleError();
   const Counters start = Read(probe);
   EXPECT_EQ(probe.growText(100000), 100000u);
   const Counters end = Read(probe);

@@ -1,7 +1,6 @@
 // The test plugin loaded from its own module through its export, as a host
 // loads a plugin: the block, the callbacks, a request through a descriptor,
 // the log lines reaching the host, and a shutdown that leaves nothing behind.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +8,7 @@
 #include "binding/readers/JsonReader.h"
 #include "logging/LogRecord.h"
 #include "support/HostCall.h"
+#include "support/ModuleLibrary.h"
 #include "support/ScriptedHost.h"
 
 namespace {
@@ -19,16 +19,16 @@ T Copy(T value) {
   return value;
 }
 
+using TestSupport::ModuleFunction;
+using TestSupport::OpenModule;
 using TestSupport::ScriptedAnswer;
 using TestSupport::ScriptedHost;
 
 using LoadFunction = void(KYN_CALL*)(PluginLoadBlock*);
 
 LoadFunction ModuleExport() {
-  static void* module = dlopen(KYN_TEST_PLUGIN, RTLD_NOW | RTLD_LOCAL);
-  return module != nullptr
-             ? reinterpret_cast<LoadFunction>(dlsym(module, "load_kyn_highlights"))
-             : nullptr;
+  static void* module = OpenModule(KYN_TEST_PLUGIN);
+  return ModuleFunction<LoadFunction>(module, "load_kyn_highlights");
 }
 
 // Allocations of the module still in use.
@@ -60,7 +60,7 @@ decltype(PluginCallbacks::getMemoryStats) RunOnce(ScriptedHost& host) {
 }
 
 TEST(PluginModule, LoadsRunsAndShutsDownThroughItsExport) {
-  ASSERT_NE(ModuleExport(), nullptr) << dlerror();
+  ASSERT_NE(ModuleExport(), nullptr) << TestSupport::ModuleError();
   ScriptedHost host;
   host.Answer("/kyn-settings/v1/local/kyn-test",
               ScriptedAnswer::Value(Corvan::ReadJson(R"({"folder": "/videos"})").property));
@@ -79,7 +79,7 @@ TEST(PluginModule, LoadsRunsAndShutsDownThroughItsExport) {
 }
 
 TEST(PluginModule, ShutdownLeavesNothingAllocated) {
-  ASSERT_NE(ModuleExport(), nullptr) << dlerror();
+  ASSERT_NE(ModuleExport(), nullptr) << TestSupport::ModuleError();
   ScriptedHost host;
   host.Answer("/kyn-settings/v1/local/kyn-test",
               ScriptedAnswer::Value(Corvan::ReadJson(R"({"folder": "/videos"})").property));
@@ -98,7 +98,7 @@ TEST(PluginModule, ShutdownLeavesNothingAllocated) {
 }
 
 TEST(PluginModule, RefusesAnIncompatibleHost) {
-  ASSERT_NE(ModuleExport(), nullptr) << dlerror();
+  ASSERT_NE(ModuleExport(), nullptr) << TestSupport::ModuleError();
   PluginLoadBlock block{19, 0, 0, nullptr, nullptr, nullptr, nullptr};
   ModuleExport()(&block);
   EXPECT_EQ(Copy(block.context), nullptr);

@@ -6,7 +6,11 @@
 
 #include "logging/Allocation.h"
 
+#if defined(_WIN32)
+#define KYN_PROBE_EXPORT extern "C" __declspec(dllexport)
+#else
 #define KYN_PROBE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 // Allocates with the module's operator new.
 KYN_PROBE_EXPORT void* kyn_probe_allocate(std::size_t size) { return new char[size]; }

@@ -9,6 +9,9 @@
 #pragma once
 
 #include <cstdlib>
+#if defined(_WIN32)
+#include <malloc.h>
+#endif
 #include <new>
 
 namespace CountingNew {
@@ -25,8 +28,22 @@ inline void* Allocate(std::size_t size) {
 inline void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
   CountAllocation();
   const auto align = static_cast<std::size_t>(alignment);
+#if defined(_WIN32)
+  // Windows' C library has no aligned_alloc; its aligned blocks have their
+  // own free.
+  if (void* memory = _aligned_malloc(size == 0 ? 1 : size, align)) return memory;
+#else
   if (void* memory = std::aligned_alloc(align, (size + align - 1) / align * align)) return memory;
+#endif
   throw std::bad_alloc();
+}
+
+inline void FreeAligned(void* memory) noexcept {
+#if defined(_WIN32)
+  _aligned_free(memory);
+#else
+  std::free(memory);
+#endif
 }
 
 }  // namespace CountingNew
@@ -47,8 +64,12 @@ void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { CountingNew::FreeAligned(memory); }
+void operator delete[](void* memory, std::align_val_t) noexcept { CountingNew::FreeAligned(memory); }
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept {
+  CountingNew::FreeAligned(memory);
+}
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
+  CountingNew::FreeAligned(memory);
+}
 #pragma GCC diagnostic pop

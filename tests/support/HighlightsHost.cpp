@@ -1,10 +1,10 @@
 #include "support/HighlightsHost.h"
 
-#include <dlfcn.h>
 
 #include <cstring>
 
 #include "binding/readers/JsonReader.h"
+#include "support/ModuleLibrary.h"
 
 namespace TestSupport {
 
@@ -13,10 +13,8 @@ namespace {
 using LoadFunction = void(KYN_CALL*)(PluginLoadBlock*);
 
 LoadFunction ModuleExport() {
-  static void* module = dlopen(KYN_HIGHLIGHTS_MODULE, RTLD_NOW | RTLD_LOCAL);
-  return module != nullptr
-             ? reinterpret_cast<LoadFunction>(dlsym(module, "load_kyn_highlights"))
-             : nullptr;
+  static void* module = OpenModule(KYN_HIGHLIGHTS_MODULE);
+  return ModuleFunction<LoadFunction>(module, "load_kyn_highlights");
 }
 
 Corvan::BindingProperty Json(const std::string& text) {

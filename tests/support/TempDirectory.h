@@ -5,6 +5,8 @@
 //   folder.WriteFile("clip.webm", bytes);
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -31,5 +33,15 @@ class TempDirectory {
  private:
   std::string path_;
 };
+
+// A UTF-8 path as the system's path (on Windows the narrow path functions
+// would read it in the ANSI code page).
+std::filesystem::path PathFromUtf8(std::string_view text);
+
+// Whether a UTF-8 path names anything.
+bool PathExists(const std::string& path);
+
+// Sets a file's last write (and access) time to milliseconds since 1970.
+[[nodiscard]] bool SetModifiedTime(const std::string& path, std::int64_t unixMillis);
 
 }  // namespace Corvan::Testing

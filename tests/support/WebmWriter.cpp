@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/FileSystem.h"
+
 namespace TestSupport {
 namespace Ebml {
 
@@ -255,7 +257,8 @@ std::string TruncatedInside(const WebmImage& image, WebmPart part) {
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  // UTF-8 paths on both systems.
+  std::FILE* file = Corvan::Platform::OpenFileStream(path, "wb");
   if (file == nullptr) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;

@@ -1,7 +1,6 @@
 #include "highlights/filestore/FileListing.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +30,8 @@ class FileListingTest : public testing::Test {
  protected:
   void SetUp() override {
     folder_.WriteFile("clip.webm", "12345");
-    folder_.WriteFile("clip.WEBM", "x");
+    // Another stem: on Windows clip.WEBM would be clip.webm itself.
+    folder_.WriteFile("other.WEBM", "x");
     folder_.WriteFile(".webm", "");
     folder_.WriteFile("a.b.webm", "ab");
     folder_.WriteFile("notes.txt", "n");
@@ -74,7 +74,11 @@ TEST_F(FileListingTest, RecursionAndTheEmptyPattern) {
 
 TEST_F(FileListingTest, FolderPathsAreNormalisedInTheEntries) {
   const std::string& base = folder_.path();
+#if defined(_WIN32)
+  const std::string written[] = {base + "//", base + "\\", base + "\\\\"};
+#else
   const std::string written[] = {"/" + base + "//", base + "\\", base + "\\\\"};
+#endif
   for (const std::string& folder : written) {
     SCOPED_TRACE(folder);
     std::vector<FileEntry> entries;
@@ -120,8 +124,7 @@ TEST(FileListing, MatchesUtf16CodeUnits) {
 TEST(FileListing, LastWriteTimeConvertsToUnixMilliseconds) {
   TempDirectory folder;
   const std::string path = folder.WriteFile("clip.webm", "x");
-  const struct timespec times[2] = {{1609459200, 500000000}, {1609459200, 500000000}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(Testing::SetModifiedTime(path, 1609459200500));
   std::vector<FileEntry> entries;
   ASSERT_TRUE(ListFiles(folder.path(), "", false, entries));
   ASSERT_EQ(entries.size(), 1u);

@@ -2,16 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
+#include "support/SystemErrors.h"
 #include "support/TempDirectory.h"
 
 namespace Corvan {
 namespace {
 
 using Testing::TempDirectory;
+namespace SystemError = TestSupport::SystemError;
 
 TEST(FileUtilities, ValidTextRoundTripsBothWays) {
   struct Case {
@@ -90,7 +91,7 @@ TEST(FileUtilities, OpensFilesWithNonAsciiNames) {
   EXPECT_STREQ(buffer, "bytes");
 
   EXPECT_EQ(OpenFileUtf8(folder.PathOf("missing.webm"), "rb"), nullptr);
-  EXPECT_EQ(LastFileErrorCode(), static_cast<std::uint32_t>(ENOENT));
+  EXPECT_EQ(LastFileErrorCode(), SystemError::kFileNotFound);
 }
 
 TEST(FileUtilities, MoveNeverReplacesAnExistingFile) {
@@ -98,7 +99,7 @@ TEST(FileUtilities, MoveNeverReplacesAnExistingFile) {
   const std::string from = folder.WriteFile("a.webm", "A");
   const std::string taken = folder.WriteFile("b.webm", "B");
   EXPECT_FALSE(MoveFileUtf8(from, taken, 0));
-  EXPECT_EQ(LastFileErrorCode(), static_cast<std::uint32_t>(EEXIST));
+  EXPECT_EQ(LastFileErrorCode(), SystemError::kAlreadyExists);
   EXPECT_EQ(folder.ReadFile("a.webm"), "A");
   EXPECT_EQ(folder.ReadFile("b.webm"), "B");
 
@@ -107,7 +108,25 @@ TEST(FileUtilities, MoveNeverReplacesAnExistingFile) {
   EXPECT_EQ(folder.ReadFile("\xC3\xA9t\xC3\xA9.webm"), "A");
 
   EXPECT_FALSE(MoveFileUtf8(folder.PathOf("gone.webm"), folder.PathOf("c.webm"), 0));
-  EXPECT_EQ(LastFileErrorCode(), static_cast<std::uint32_t>(ENOENT));
+  EXPECT_EQ(LastFileErrorCode(), SystemError::kFileNotFound);
+}
+
+TEST(FileUtilities, NamesDifferingOnlyInCase) {
+  TempDirectory folder;
+  const std::string from = folder.WriteFile("clip.webm", "A");
+  folder.WriteFile("OTHER.webm", "B");
+#if defined(_WIN32)
+  // One name to Windows: the existing file is in the way...
+  EXPECT_FALSE(MoveFileUtf8(from, folder.PathOf("other.webm"), 0));
+  EXPECT_EQ(LastFileErrorCode(), SystemError::kAlreadyExists);
+  EXPECT_EQ(folder.ReadFile("OTHER.webm"), "B");
+  // ...but a file may change the case of its own name.
+  EXPECT_TRUE(MoveFileUtf8(from, folder.PathOf("Clip.webm"), 0));
+#else
+  EXPECT_TRUE(MoveFileUtf8(from, folder.PathOf("other.webm"), 0));
+  EXPECT_EQ(folder.ReadFile("OTHER.webm"), "B");
+  EXPECT_EQ(folder.ReadFile("other.webm"), "A");
+#endif
 }
 
 TEST(FileUtilities, DeleteOfANameWithoutFileSucceeds) {
@@ -122,7 +141,7 @@ TEST(FileUtilities, DeleteOfANameWithoutFileSucceeds) {
   // A directory is not a file: deleting it fails and it stays.
   folder.MakeDirectory("d.webm");
   EXPECT_FALSE(DeleteFileUtf8(folder.PathOf("d.webm")));
-  EXPECT_EQ(LastFileErrorCode(), static_cast<std::uint32_t>(EISDIR));
+  EXPECT_EQ(LastFileErrorCode(), SystemError::kIsDirectory);
 }
 
 }  // namespace

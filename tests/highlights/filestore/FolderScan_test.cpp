@@ -1,4 +1,6 @@
+#if !defined(_WIN32)
 #include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,14 @@
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "support/WebmWriter.h"
+
+#if defined(_WIN32)
+// Last: <windows.h> defines macros (Yield among them) that project names share.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <memory>
+#endif
 
 namespace Corvan::Client::Highlights {
 namespace {
@@ -55,8 +65,19 @@ TEST(FolderScan, ListsVerifiedFilesOnlyAndReportsOnce) {
   folder.WriteFile("empty.webm");
   ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("upper.WEBM"), TestSupport::WebmOptions{}));
   folder.MakeDirectory("sub.webm");
+#if defined(_WIN32)
+  // A clip the game still holds open without sharing cannot be read.
+  const char unreadable[] = "recording.webm";
+  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf(unreadable), TestSupport::WebmOptions{}));
+  const HANDLE holder = CreateFileW(Testing::PathFromUtf8(folder.PathOf(unreadable)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const std::unique_ptr<void, decltype(&CloseHandle)> closer(holder, &CloseHandle);
+#else
   // A named pipe would keep a reader waiting for a writer forever.
-  ASSERT_EQ(mkfifo(folder.PathOf("pipe.webm").c_str(), 0600), 0);
+  const char unreadable[] = "pipe.webm";
+  ASSERT_EQ(mkfifo(folder.PathOf(unreadable).c_str(), 0600), 0);
+#endif
   Scanner s;
   OkayLines okay;
   Testing::LogCapture log;
@@ -77,7 +98,7 @@ TEST(FolderScan, ListsVerifiedFilesOnlyAndReportsOnce) {
   std::sort(rejected.begin(), rejected.end());
   EXPECT_EQ(rejected, (std::vector<std::string>{
                           "kyn-highlights: Verification failed; ignoring file " + folder.PathOf("empty.webm"),
-                          "kyn-highlights: Verification failed; ignoring file " + folder.PathOf("pipe.webm")}));
+                          "kyn-highlights: Verification failed; ignoring file " + folder.PathOf(unreadable)}));
   EXPECT_EQ(lines[3].rfind("kyn-highlights: Completing file scan (duration ", 0), 0u) << lines[2];
 }
 

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "highlights/filestore/PathUtilities.h"
 #include "logging/LogRecord.h"
 #include "support/LogCapture.h"
+#include "support/SystemErrors.h"
 #include "support/TempDirectory.h"
 
 namespace Corvan::Client::Highlights {
@@ -17,7 +16,9 @@ namespace {
 using Testing::LogCapture;
 using Testing::TempDirectory;
 
-std::string SystemText(int code) { return std::string(std::strerror(code)) + "\n"; }
+namespace SystemError = TestSupport::SystemError;
+
+std::string SystemText(std::uint32_t code) { return SystemError::Text(code); }
 
 TEST(HighlightsFileManager, RenameOntoAnExistingNameFailsWithTheSystemText) {
   TempDirectory folder;
@@ -26,7 +27,7 @@ TEST(HighlightsFileManager, RenameOntoAnExistingNameFailsWithTheSystemText) {
   LogCapture log;
   const FileOperationResult result = HighlightsFileManager::RenameFile(from, to);
   EXPECT_TRUE(result.failed);
-  EXPECT_EQ(result.error, SystemText(EEXIST));
+  EXPECT_EQ(result.error, SystemText(SystemError::kAlreadyExists));
   EXPECT_EQ(folder.ReadFile("taken.webm"), "other");
   EXPECT_EQ(folder.ReadFile("clip.webm"), "clip");
 
@@ -36,7 +37,7 @@ TEST(HighlightsFileManager, RenameOntoAnExistingNameFailsWithTheSystemText) {
   EXPECT_EQ(lines[0].categories, LogCategory::DBG);
   EXPECT_EQ(lines[0].message, "kyn-highlights: HighlightsFileManager::RenameFile: Error renaming "
                               "file from '" + from + "' to '" + to + "': " +
-                                  std::to_string(EEXIST) + ": " + SystemText(EEXIST));
+                                  std::to_string(SystemError::kAlreadyExists) + ": " + SystemText(SystemError::kAlreadyExists));
 }
 
 TEST(HighlightsFileManager, RenameToAFreeName) {
@@ -71,21 +72,41 @@ TEST(HighlightsFileManager, DeleteFailureCarriesTheSystemText) {
   LogCapture log;
   const FileOperationResult result = HighlightsFileManager::DeleteFile(directory);
   EXPECT_TRUE(result.failed);
-  EXPECT_EQ(result.error, SystemText(EISDIR));
+  EXPECT_EQ(result.error, SystemText(SystemError::kIsDirectory));
   EXPECT_EQ(log.Messages(), std::vector<std::string>{
                                 "kyn-highlights: HighlightsFileManager::DeleteFile: Error deleting "
-                                "file '" + directory + "': " + std::to_string(EISDIR) + ": " +
-                                SystemText(EISDIR)});
+                                "file '" + directory + "': " + std::to_string(SystemError::kIsDirectory) + ": " +
+                                SystemText(SystemError::kIsDirectory)});
 }
 
 TEST(HighlightsFileManager, ErrorTextsEndWithTheSystemLineBreak) {
-  for (const int code : {EEXIST, ENOENT, EACCES, EXDEV, 999999}) {
+  for (const std::uint32_t code : {SystemError::kAlreadyExists, SystemError::kFileNotFound,
+                                   SystemError::kAccessDenied, SystemError::kNotSameDevice}) {
     SCOPED_TRACE(code);
-    const std::string text = OsErrorNumToString(static_cast<std::uint32_t>(code));
+    const std::string text = OsErrorNumToString(code);
     ASSERT_GE(text.size(), 2u);
+#if defined(_WIN32)
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+#else
     EXPECT_EQ(text.back(), '\n');
     EXPECT_NE(text[text.size() - 2], '\n');
+#endif
   }
+}
+
+TEST(HighlightsFileManager, CodeWithoutSystemText) {
+  LogCapture log;
+  const std::string text = OsErrorNumToString(999999);
+#if defined(_WIN32)
+  // FormatMessageW knows no such message: no text, and why is logged.
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(log.Messages(),
+            std::vector<std::string>{"kyn-highlights: OsErrorNumToString: FormatMessageW error 317"});
+#else
+  // strerror has a text for every number.
+  EXPECT_EQ(text, "Unknown error 999999\n");
+  EXPECT_TRUE(log.Lines().empty());
+#endif
 }
 
 TEST(HighlightsFileManager, DefaultHighlightsFolder) {
