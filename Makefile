@@ -4,7 +4,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps web-deps build run test test-sanitize test32 compile-win32 bench fuzz clean
+.PHONY: deps web-deps build run test test-sanitize test32 test-windows bench fuzz clean
 
 deps:
 	scripts/install-deps
@@ -42,18 +42,20 @@ test32:
 	cmake --build build-32 -j $(JOBS)
 	ctest --test-dir build-32 --output-on-failure -j $(JOBS)
 
-# The Windows code is compiled on every run, though not linked or run: every
-# source but the POSIX layer's, except those that include the headers of
-# rapidjson, libyaml or libwebm, which the cross compiler does not have.
-WIN32_CXX ?= i686-w64-mingw32-g++-posix
-WIN32_FLAGS ?= -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Isrc
-WIN32_LIBRARY_HEADERS := ^\#include <(rapidjson/|yaml\.h|webm/|mkvparser)
-compile-win32:
-	scripts/install-deps --win32
-	@sources=$$(find src -name '*.cpp' -not -path 'src/platform/posix/*' | sort | \
-	  xargs grep -L -E '$(WIN32_LIBRARY_HEADERS)'); \
-	echo "== compiling $$(echo $$sources | wc -w) sources with $(WIN32_CXX)"; \
-	printf '%s\n' $$sources | xargs -P $(JOBS) -n 1 $(WIN32_CXX) $(WIN32_FLAGS)
+# The plugin for its real target: kyn-highlights.dll for 32-bit Windows,
+# cross-built with mingw-w64, and the unit tests run under Wine. The
+# libraries Debian has no mingw build of are built once into build-win32/deps.
+test-windows:
+	scripts/install-deps --windows
+	scripts/build-win32-deps build-win32
+	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DKYN_WIN32_PREFIX=$(CURDIR)/build-win32/deps/prefix -DCMAKE_BUILD_TYPE=Release \
+	  -DKYN_BUILD_BENCHMARKS=OFF
+	cmake --build build-win32 -j $(JOBS)
+	scripts/check-dll-exports build-win32/kyn-highlights.dll
+	scripts/wine-run --init
+	ctest --test-dir build-win32 --output-on-failure -j $(JOBS); status=$$?; \
+	  scripts/wine-run --stop; exit $$status
 
 # Each fuzz target runs FUZZ_SECONDS on a copy of its seed corpus (the files
 # of fuzz/corpus/<name>/ and those its <name>_seeds program writes); a crash,
@@ -79,4 +81,4 @@ bench: test
 	@for b in build/bench/*_bench; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf build build-asan build-32 build-fuzz
+	rm -rf build build-asan build-32 build-fuzz build-win32
