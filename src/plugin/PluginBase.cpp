@@ -197,11 +197,25 @@ bool PluginBase::ReadResource(const std::string& path, PluginResourceEvent& out)
 }
 
 std::string PluginBase::SendEvent(const char* name, const PluginResourceEvent& event) {
-  const std::string pathName = EventNameOfPath(event.uri);
   BindingResult converted;
   if (!ConvertNative(converted, event, registry_.get())) return converted.ErrorText();
+  SendEventTree(name, event.uri, converted.property);
+  return {};
+}
+
+bool PluginBase::ConvertEventShell(BindingResult& converted, const std::string& uri,
+                                   PluginResourceEventType type) const {
+  PluginResourceEvent shell;
+  shell.uri = uri;
+  shell.eventType = type;
+  return ConvertNative(converted, shell, registry_.get());
+}
+
+void PluginBase::SendEventTree(const char* name, const std::string& uri,
+                               const BindingProperty& tree) {
+  const std::string pathName = EventNameOfPath(uri);
   HostEvent out{};
-  ToFlatProperty(converted.property, out.payload, registry_.get());
+  ToFlatProperty(tree, out.payload, registry_.get());
   DebugTrace("Sending event: %s", pathName.c_str());
   out.name = pathName.c_str();
   PublishEvent(&out);
@@ -210,7 +224,6 @@ std::string PluginBase::SendEvent(const char* name, const PluginResourceEvent& e
     PublishEvent(&out);
   }
   ReleaseFlatProperty(out.payload);
-  return {};
 }
 
 void PluginBase::DispatchResourceEvent(const PluginResourceEvent& event) const {

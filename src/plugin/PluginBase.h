@@ -153,6 +153,11 @@ class PluginBase {
   static ResourceEventHandler MakeTypedHandler(const BindingRegistry* registry,
                                                TypedResourceHandler<T> handler);
   void RegisterServiceProxyHandlers();
+  // The tree of a resource event without its data.
+  [[nodiscard]] bool ConvertEventShell(BindingResult& converted, const std::string& uri,
+                                       PluginResourceEventType type) const;
+  // Publishes an event's tree under the uri's event name and under `name`.
+  void SendEventTree(const char* name, const std::string& uri, const BindingProperty& tree);
   [[nodiscard]] HostApi* Host() const { return link_ != nullptr ? link_->api : nullptr; }
   // Reads a resource once for a new subscription; false when the read failed.
   [[nodiscard]] bool ReadResource(const std::string& path, PluginResourceEvent& out) const;
@@ -213,17 +218,19 @@ void PluginBase::SubscribeToResource(const std::string& path, TypedResourceHandl
 template <class T>
 std::string PluginBase::PublishResourceEvent(const std::string& path, PluginResourceEventType type,
                                              const T& record) {
+  // The record is converted straight into the event's "data", so a large
+  // record's tree is built once and never copied.
   BindingResult converted;
-  if (!ConvertNative(converted, record, registry_.get())) {
+  if (!ConvertEventShell(converted, path, type)) return converted.ErrorText();
+  BindingProperty& data = converted.property.Field("data");
+  if (!NativeCodec<T>::Convert(converted, data, record, TypeRefFor<T>(registry_.get()),
+                               registry_.get())) {
     DebugTrace("Couldn't convert resource %s for event uri \"%s\"", StaticType::Name<T>().name,
                path.c_str());
     return converted.ErrorText();
   }
-  PluginResourceEvent event;
-  event.uri = path;
-  event.eventType = type;
-  event.data = std::move(converted.property);
-  return SendEvent("OnJsonApiEvent", event);
+  SendEventTree("OnJsonApiEvent", path, converted.property);
+  return {};
 }
 
 }  // namespace Corvan
