@@ -74,6 +74,16 @@ Service& SharedService() {
   return *service;
 }
 
+// A request of one of the plugin's routes, through its descriptor.
+HostRequest RouteRequest(const Service& service, std::uint32_t method, const char* path,
+                         const char* function) {
+  HostRequest request{};
+  request.method = method;
+  request.path = path;
+  request.functionContext = service.Context(function);
+  return request;
+}
+
 bool Invoke(const HostRequest& request) {
   HostResponse response;
   std::memset(&response, 0, sizeof response);
@@ -92,10 +102,8 @@ void CountAllocations(benchmark::State& state, std::uint64_t before) {
 
 void BM_GetHighlights(benchmark::State& state) {
   Service& service = SharedService();
-  HostRequest request{};
-  request.method = HTTP_METHOD_GET;
-  request.path = "/kyn-highlights/v1/highlights";
-  request.functionContext = service.Context("GetKynHighlightsV1Highlights");
+  const HostRequest request =
+      RouteRequest(service, HTTP_METHOD_GET, "/kyn-highlights/v1/highlights", "GetKynHighlightsV1Highlights");
   bool ok = true;
   const std::uint64_t before = BenchSupport::HeapAllocations();
   for (auto _ : state) ok = Invoke(request) && ok;
@@ -125,10 +133,8 @@ void BM_RenameBackAndForth(benchmark::State& state) {
   const std::string path = "/kyn-highlights/v1/highlights/" + std::to_string(first.id);
   const std::string bodies[2] = {R"({"name":"renamed for the benchmark"})",
                                  R"({"name":")" + first.name + R"("})"};
-  HostRequest request{};
-  request.method = HTTP_METHOD_PUT;
-  request.path = path.c_str();
-  request.functionContext = service.Context("PutKynHighlightsV1HighlightsById");
+  HostRequest request =
+      RouteRequest(service, HTTP_METHOD_PUT, path.c_str(), "PutKynHighlightsV1HighlightsById");
   request.bodyContentType = "application/json";
   bool ok = true;
   int turn = 0;
@@ -148,10 +154,8 @@ void BM_RenameBackAndForth(benchmark::State& state) {
 
 void BM_Rescan(benchmark::State& state) {
   Service& service = SharedService();
-  HostRequest request{};
-  request.method = HTTP_METHOD_POST;
-  request.path = "/kyn-highlights/v1/highlights";
-  request.functionContext = service.Context("PostKynHighlightsV1Highlights");
+  const HostRequest request =
+      RouteRequest(service, HTTP_METHOD_POST, "/kyn-highlights/v1/highlights", "PostKynHighlightsV1Highlights");
   bool ok = true;
   for (auto _ : state) ok = Invoke(request) && ok;
   if (!ok) state.SkipWithError("the rescan failed");

@@ -44,6 +44,17 @@ void ScalarSchema(Writer& w, const char* type, const char* format) {
   w.EndObject();
 }
 
+// A list ("array", "items") or a map ("object", "additionalProperties") of
+// elements of one kind.
+void ContainerSchema(Writer& w, const char* type, const char* elementKey, std::uint32_t elementKind,
+                     const char* typeName) {
+  w.StartObject();
+  Str(w, "type", type);
+  Key(w, elementKey);
+  Schema(w, elementKind, 0, typeName);
+  w.EndObject();
+}
+
 void Schema(Writer& w, std::uint32_t kind, std::uint32_t elementKind, const char* typeName) {
   switch (kind) {
     case kBool: return ScalarSchema(w, "boolean", nullptr);
@@ -57,20 +68,8 @@ void Schema(Writer& w, std::uint32_t kind, std::uint32_t elementKind, const char
     case kEnum: case kStruct:
       if (Text(typeName)[0] != '\0') return TypeRef(w, typeName);
       return ScalarSchema(w, kind == kEnum ? "string" : "object", nullptr);
-    case kVector:
-      w.StartObject();
-      Str(w, "type", "array");
-      Key(w, "items");
-      Schema(w, elementKind, 0, typeName);
-      w.EndObject();
-      return;
-    case kMap:
-      w.StartObject();
-      Str(w, "type", "object");
-      Key(w, "additionalProperties");
-      Schema(w, elementKind, 0, typeName);
-      w.EndObject();
-      return;
+    case kVector: return ContainerSchema(w, "array", "items", elementKind, typeName);
+    case kMap: return ContainerSchema(w, "object", "additionalProperties", elementKind, typeName);
     default:  // object, callback, none: any value
       w.StartObject();
       w.EndObject();

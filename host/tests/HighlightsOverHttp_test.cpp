@@ -115,20 +115,20 @@ TEST_F(HighlightsOverHttp, FolderAndEnabledFlagFollowTheHostResources) {
     std::lock_guard lock(mutex);
     return received.find("one.webm") != std::string::npos;
   }));
-  ASSERT_EQ(client_->Put("/kyn-platform-config/v1/namespaces/Highlights", R"({"Enabled": false})",
-                         "application/json")
-                ->status,
-            200);
-  EXPECT_TRUE(WaitFor([&] {
-    return client_->Post("/kyn-highlights/v1/highlights", "", "application/json")->status == 503;
-  }));
-  ASSERT_EQ(client_->Put("/kyn-platform-config/v1/namespaces/Highlights", R"({"Enabled": true})",
-                         "application/json")
-                ->status,
-            200);
-  EXPECT_TRUE(WaitFor([&] {
-    return client_->Post("/kyn-highlights/v1/highlights", "", "application/json")->status == 200;
-  }));
+  // Switches the plugin through the configuration resource, then waits for
+  // a rescan to answer with the status that state gives.
+  const auto switchTo = [&](const char* config, int rescanStatus) {
+    ASSERT_EQ(client_->Put("/kyn-platform-config/v1/namespaces/Highlights", config,
+                           "application/json")
+                  ->status,
+              200);
+    EXPECT_TRUE(WaitFor([&] {
+      return client_->Post("/kyn-highlights/v1/highlights", "", "application/json")->status ==
+             rescanStatus;
+    }));
+  };
+  switchTo(R"({"Enabled": false})", 503);
+  switchTo(R"({"Enabled": true})", 200);
   done = true;
   // One more event ends the listener's read.
   static_cast<void>(client_->Post("/kyn-highlights/v1/highlights", "", "application/json"));

@@ -4,7 +4,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/win32/WideText.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -14,9 +14,7 @@ namespace TestSupport {
 #if defined(_WIN32)
 
 void* OpenModule(const std::string& path) {
-  const std::u16string units = Corvan::Utf8ToUtf16(path);
-  const std::wstring wide(units.begin(), units.end());
-  return reinterpret_cast<void*>(LoadLibraryW(wide.c_str()));
+  return reinterpret_cast<void*>(LoadLibraryW(Corvan::Platform::Wide(path).c_str()));
 }
 
 void* ModuleSymbol(void* module, const char* name) {

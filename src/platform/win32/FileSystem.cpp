@@ -7,23 +7,11 @@
 #include <shlobj.h>
 
 #include <cstdio>
-#include <cwchar>
 
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/win32/WideText.h"
 
 namespace Corvan::Platform {
 namespace {
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide characters are UTF-16 code units");
-
-std::wstring Wide(const std::string& text) {
-  const std::u16string units = Utf8ToUtf16(text);
-  return std::wstring(units.begin(), units.end());
-}
-
-std::string Narrow(const wchar_t* text) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), std::wcslen(text)));
-}
 
 std::uint64_t Join(DWORD high, DWORD low) {
   return (static_cast<std::uint64_t>(high) << 32) | low;

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <string>
 
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/win32/WideText.h"
 
 namespace Corvan::Platform {
 namespace {
@@ -18,9 +18,7 @@ namespace {
 std::atomic<ShowItemRequest> gShowItemRequest{nullptr};
 
 RevealOutcome RevealWithComReady(const std::string& path) {
-  const std::u16string units = Utf8ToUtf16(path);
-  const std::wstring wide(units.begin(), units.end());
-  PIDLIST_ABSOLUTE item = ILCreateFromPathW(wide.c_str());
+  PIDLIST_ABSOLUTE item = ILCreateFromPathW(Wide(path).c_str());
   if (item == nullptr) return {RevealStatus::NotFound, 0};
   const ShowItemRequest request = gShowItemRequest.load();
   const HRESULT result = request != nullptr ? static_cast<HRESULT>(request(path))
