@@ -105,6 +105,9 @@ async function run(page, url, folder) {
     SAMPLE_COUNT - 1);
   check(!existsSync(path.join(folder, `${victim}.webm`)) && webmFiles(folder).length === SAMPLE_COUNT - 1,
     `a confirmed delete removes "${victim}.webm"`);
+  // The list empties from the resource event, which may come before the
+  // DELETE's own answer that sets the status line: wait for that line.
+  await page.locator('#status', { hasText: 'Deleted' }).waitFor({ timeout: 5000 }).catch(() => {});
   check((await page.locator('#status').textContent()).includes('Deleted'), 'the delete is announced');
   // The picture is taken here, while the videos' metadata is long loaded
   // (the sample frames do not decode: reloaded videos show a spinner).
