@@ -80,6 +80,11 @@ class HeaderCollector final : public webm::Callback {
     return metadata.size != webm::kUnknownElementSize && metadata.size <= limit &&
            metadata.position + metadata.header_size <= limit - metadata.size;
   }
+  // Elements read whole (the EBML header, Info, Tracks) are held to the file
+  // and to the read limit, wherever in the file they stand.
+  bool FitsRead(const ElementMetadata& metadata) const {
+    return EndsWithin(metadata, fileSize_) && metadata.size <= kLargestReadElement;
+  }
   Status BeginHeaderElement(const ElementMetadata& metadata);
   Status BeginSegmentChild(const ElementMetadata& metadata, Action* action);
   Status BeginReadPart(const ElementMetadata& metadata, ReadPart& part);
@@ -121,7 +126,7 @@ Status HeaderCollector::OnElementBegin(const ElementMetadata& metadata, Action* 
 Status HeaderCollector::BeginHeaderElement(const ElementMetadata& metadata) {
   if (!headerBegun_) {
     // The file's first element must be the EBML header.
-    if (metadata.id != Id::kEbml || !EndsWithin(metadata, std::min(fileSize_, kLargestReadElement))) {
+    if (metadata.id != Id::kEbml || !FitsRead(metadata)) {
       return Status(kRefused);
     }
     headerBegun_ = true;
@@ -150,7 +155,7 @@ Status HeaderCollector::BeginSegmentChild(const ElementMetadata& metadata, Actio
 }
 
 Status HeaderCollector::BeginReadPart(const ElementMetadata& metadata, ReadPart& part) {
-  if (part.begun || !EndsWithin(metadata, std::min(fileSize_, kLargestReadElement))) {
+  if (part.begun || !FitsRead(metadata)) {
     return Status(kRefused);
   }
   part.begun = true;
@@ -212,8 +217,10 @@ WebmVerificationStep HeaderCollector::LoadStep(Status status, std::uint64_t posi
     if (status.code != Status::kEndOfFile && status.code != Status::kOkCompleted) {
       return WebmVerificationStep::kSegmentNotLoaded;
     }
-    (void)NoteProgress(position);
   }
+  // A Tracks whose last child is no entry (a Void) is complete once the
+  // parse is past it, also where the segment ends right there.
+  (void)NoteProgress(position);
   if ((infoPart_.begun && !infoPart_.complete) || (tracksPart_.begun && !tracksPart_.complete)) {
     return WebmVerificationStep::kSegmentNotLoaded;
   }
@@ -263,7 +270,10 @@ WebmVerification WebmVerifier::Inspect(webm::Reader& reader, std::uint64_t size)
   HeaderCollector collector(size);
   WebmVerificationStep step;
   try {
-    step = collector.LoadStep(parser_->Feed(&collector, &reader), reader.Position());
+    // The position is taken after the parse (not as a second argument,
+    // which the compiler may evaluate first).
+    const Status status = parser_->Feed(&collector, &reader);
+    step = collector.LoadStep(status, reader.Position());
     // Back to the state of a new parser: the next file starts at its byte 0.
     parser_->DidSeek();
   } catch (const std::exception&) {

@@ -207,6 +207,21 @@ TEST(WebmVerification, RefusesSizesTheFileDoesNotHold) {
   });
 }
 
+TEST(WebmVerification, ReadsHeadersWhereverTheyStand) {
+  const std::string bigVoid = Ebml::Element(Ebml::kVoid, std::string(3u << 20, '\0'));
+  const std::string voidInTracks = TracksOf(VideoEntry(1) + Ebml::Element(Ebml::kVoid, "pad"));
+  ExpectCases({
+      // The read limit is on an element's size, not on where it begins.
+      {"Info and Tracks after 3 MiB of Void", SegmentOf(bigVoid + GameInfo() + TracksOf(VideoEntry(1))),
+       Step::kPassed},
+      {"Tracks after 3 MiB of Void", SegmentOf(GameInfo() + bigVoid + TracksOf(VideoEntry(1))), Step::kPassed},
+      // A segment that ends with a Tracks whose last child is a Void.
+      {"known-size segment ends after a padded Tracks",
+       Ebml::Header() + Ebml::Element(Ebml::kSegment, GameInfo() + voidInTracks), Step::kPassed},
+      {"unknown-size segment ends after a padded Tracks", SegmentOf(GameInfo() + voidInTracks), Step::kPassed},
+  });
+}
+
 // A reader that counts what the parse takes from the file.
 class CountingReader final : public webm::Reader {
  public:
