@@ -89,7 +89,7 @@ inline void GenericReader<UTF8<>, UTF8<>, CrtAllocator>::ScanCopyUnescapedString
   const char* p = is.src;
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i below20 = _mm_set1_epi8(0x19);
+  const __m128i below20 = _mm_set1_epi8(0x1F);
   while (is.end - p >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i special =

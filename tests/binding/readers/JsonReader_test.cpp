@@ -192,6 +192,13 @@ TEST(JsonReader, SyntaxErrorsUseRapidJsonTexts) {
        "Error: Missing a closing quotation mark in string. at offset 21."},
       {"control character past 16 bytes", "\"0123456789abcdefghij\n\"",
        "Error: Invalid escape character in string. at offset 21."},
+      // 0x1A..0x1F are control characters too, however far into the string.
+      {"unit separator in a short string", "\"a\x1f\"",
+       "Error: Invalid escape character in string. at offset 2."},
+      {"unit separator past 16 bytes", "\"0123456789abcdefghij\x1f" "0123456789abcdefghij\"",
+       "Error: Invalid escape character in string. at offset 21."},
+      {"substitute past 16 bytes", "\"0123456789abcdefghij\x1a" "0123456789abcdefghij\"",
+       "Error: Invalid escape character in string. at offset 21."},
       {"byte order mark",
        "\xef\xbb\xbf"
        "1",
