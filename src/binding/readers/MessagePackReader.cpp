@@ -30,8 +30,6 @@ enum class Message {
   kTruncated64,
   kStringTruncated,
   kBlobTruncated,
-  kArrayTruncated,
-  kMapTruncated,
 };
 
 const char* MessageText(Message message) {
@@ -45,8 +43,6 @@ const char* MessageText(Message message) {
     case Message::kTruncated64: return "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.";
     case Message::kStringTruncated: return "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
     case Message::kBlobTruncated: return "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
-    case Message::kArrayTruncated: return "Invalid MessagePack data. Array of size %1 at position %2 is truncated.";
-    case Message::kMapTruncated: return "Invalid MessagePack data. Map of size %1 at position %2 is truncated.";
   }
   return "Invalid MessagePack data.";
 }
@@ -255,20 +251,21 @@ void Reader::ReadValue(ByteInfo info, std::uint8_t byte) {
   }
 }
 
-// A 16- or 32-bit count is checked before anything is reserved: against the
-// bytes that remain and against the document's budget. A fix count (at most
-// 15) is only charged, so a fix container that the input ends inside keeps
-// its elements read so far.
+// A container may declare more items than follow: the input then ends
+// inside it and it keeps what was read. What it reserves is what the input
+// can still hold (every item has its own type byte), charged to the
+// document's budget, so no declared count costs more than the input's size,
+// nested ones included.
 void Reader::OpenContainer(ByteInfo info, std::uint8_t byte, std::size_t itemPosition) {
   const bool isMap = info.kind == ByteClass::kMap;
   std::uint64_t count = byte & 0x0f;
   if (info.width != 0 && !ReadField(info.width, count)) return;
   const std::uint64_t items = isMap ? 2 * count : count;
-  if (info.width != 0 && (items > size_ - position_ || items > budget_))
-    return Fail(isMap ? Message::kMapTruncated : Message::kArrayTruncated, count, position_);
-  budget_ -= std::min(items, budget_);
+  const std::uint64_t affordable =
+      std::min({items, budget_, static_cast<std::uint64_t>(size_ - position_)});
+  budget_ -= affordable;
   SelectPendingKey();
-  const auto reserve = static_cast<std::size_t>(count);
+  const auto reserve = static_cast<std::size_t>(isMap ? affordable / 2 : affordable);
   const bool opened = isMap ? builder_.BeginStructure(reserve) : builder_.BeginCollection(reserve);
   if (!opened) return Fail(Message::kTooDeep, itemPosition, kMaxTreeDepth);
   frames_.push_back({items, isMap});

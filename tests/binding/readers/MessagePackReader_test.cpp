@@ -153,19 +153,25 @@ TEST(MessagePackReader, MalformedInputReportsPositions) {
   });
 }
 
-TEST(MessagePackReader, DeclaredCountsTheInputCannotHoldAreRefused) {
-  Bytes budget = {0xdc, 0x00, 0x64, 0xdc, 0x00, 0x64};
-  budget.insert(budget.end(), 100, 0x01);
-  CheckErrors({
-      {"array 32 of 4294967295", {0xdd, 0xff, 0xff, 0xff, 0xff}, "Invalid MessagePack data. Array of size 4294967295 at position 5 is truncated."},
-      {"map 32 of 4294967295", {0xdf, 0xff, 0xff, 0xff, 0xff}, "Invalid MessagePack data. Map of size 4294967295 at position 5 is truncated."},
-      {"array 16 one short", {0xdc, 0x00, 0x02, 0x01}, "Invalid MessagePack data. Array of size 2 at position 3 is truncated."},
-      // A map needs a key and a value per entry.
-      {"map 16 one byte short", {0xde, 0x00, 0x01, 0xa0}, "Invalid MessagePack data. Map of size 1 at position 3 is truncated."},
-      // Each count fits the bytes after it, but both together do not.
-      {"nested counts over the budget", budget, "Invalid MessagePack data. Array of size 100 at position 6 is truncated."},
+TEST(MessagePackReader, ContainersTheInputEndsInsideKeepWhatWasRead) {
+  // An outer count over the budget leaves the inner array nothing to reserve;
+  // it still holds all its elements.
+  Bytes nested = {0xdc, 0x00, 0x64, 0xdc, 0x00, 0x64};
+  nested.insert(nested.end(), 100, 0x01);
+  std::string hundred = "[[";
+  for (int i = 0; i < 100; ++i) hundred += i == 0 ? "s1" : ",s1";
+  hundred += "]]";
+  CheckValues({
+      {"array 16 one short", {0xdc, 0x00, 0x02, 0x01}, "[s1]", 4},
+      {"array 32 of 4294967295", {0xdd, 0xff, 0xff, 0xff, 0xff, 0x01, 0x02}, "[s1,s2]", 7},
+      {"empty array 32 of 4294967295", {0xdd, 0xff, 0xff, 0xff, 0xff}, "[]", 5},
+      {"map 32 of 4294967295", {0xdf, 0xff, 0xff, 0xff, 0xff, 0xa1, 'a', 0x01}, "{a:s1}", 8},
+      // A key without its value leaves no field.
+      {"map 16 ends after a key", {0xde, 0x00, 0x01, 0xa1, 'a'}, "{}", 5},
+      {"map 16 that fits exactly", {0xde, 0x00, 0x01, 0xa0, 0xc0}, "{:nil}", 5},
+      {"inner array complete, outer short", {0x9f, 0xdc, 0x00, 0x01, 0x01}, "[[s1]]", 5},
+      {"nested counts over the budget", nested, hundred.c_str(), nested.size()},
   });
-  CheckValues({{"map 16 that fits exactly", {0xde, 0x00, 0x01, 0xa0, 0xc0}, "{:nil}", 5}});
 }
 
 TEST(MessagePackReader, NestingIsLimited) {
@@ -177,14 +183,14 @@ TEST(MessagePackReader, NestingIsLimited) {
 
   Bytes tooDeep(kMaxTreeDepth + 1, 0x91);
   tooDeep.push_back(0x01);
-  // 20,000 nested "dc ff ff" declare more than the 60 KB can hold at once;
-  // with a count that fits, the nesting limit stops them.
+  // 20,000 nested "dc ff ff" declare far more than the 60 KB hold; like
+  // counts that fit, the nesting limit stops them.
   Bytes hugeCounts, smallCounts;
   for (int i = 0; i < 20000; ++i) hugeCounts.insert(hugeCounts.end(), {0xdc, 0xff, 0xff});
   for (int i = 0; i < 20000; ++i) smallCounts.insert(smallCounts.end(), {0xdc, 0x00, 0x01});
   CheckErrors({
       {"513 fixarrays", tooDeep, "Invalid MessagePack data at position 513. Nesting is deeper than 512 levels."},
-      {"nested dc ff ff", hugeCounts, "Invalid MessagePack data. Array of size 65535 at position 3 is truncated."},
+      {"nested dc ff ff", hugeCounts, "Invalid MessagePack data at position 1537. Nesting is deeper than 512 levels."},
       {"nested dc 00 01", smallCounts, "Invalid MessagePack data at position 1537. Nesting is deeper than 512 levels."},
   });
 }
