@@ -52,7 +52,6 @@ constexpr std::string_view kStrTag = "tag:yaml.org,2002:str";
 constexpr std::string_view kIntTag = "tag:yaml.org,2002:int";
 constexpr std::string_view kFloatTag = "tag:yaml.org,2002:float";
 constexpr std::string_view kBoolTag = "tag:yaml.org,2002:bool";
-constexpr std::string_view kNullTag = "tag:yaml.org,2002:null";
 constexpr const char* kConversionName = "yaml";
 
 constexpr std::string_view kNullWords[] = {"", "~", "null", "Null", "NULL"};
@@ -220,10 +219,10 @@ class YamlReader {
 
  private:
   void Handle(const yaml_event_t& event);
-  // Any second document is refused, also after an empty first one: a body is
-  // one value, and silently taking the last document would hide the others.
+  // A body is one value: a document after one that gave a value is refused;
+  // empty documents before it ("~", a bare "---") hold nothing to lose.
   void OnDocumentStart() {
-    if (documents_++ > 0) result_.ReportError(Msg::kMultiDocument);
+    if (!result_.property.IsEmpty()) result_.ReportError(Msg::kMultiDocument);
   }
   void OnScalar(const yaml_event_t& event);
   void OnKey(const yaml_event_t& event);
@@ -268,7 +267,6 @@ class YamlReader {
   std::map<std::string, Anchor, std::less<>> anchors_;
   std::vector<PathNode> paths_;
   std::vector<std::ptrdiff_t> walk_;  // scratch for Resolve
-  std::size_t documents_ = 0;
   std::size_t events_ = 0;
   std::size_t aliasValues_ = 0;
 };
@@ -417,8 +415,6 @@ bool YamlReader::ReadTagged(BindingProperty& target, std::string_view tag, std::
     } else {
       target.SetEmpty();
     }
-  } else if (tag == kNullTag) {
-    target.SetEmpty();
   } else {
     const std::string tagText(tag);
     result_.ReportError(FormatPositionalText(Msg::kUnsupportedTag, tagText));

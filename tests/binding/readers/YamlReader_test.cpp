@@ -85,6 +85,14 @@ TEST(YamlReader, ResolvesUntaggedScalarsInOrder) {
   });
 }
 
+TEST(YamlReader, DocumentsAfterEmptyOnesGiveTheValue) {
+  ExpectValues({
+      {"after a null document", "~\n--- 1", "u1"},
+      {"after bare markers", "---\n---\na: 1", "{a:u1}"},
+      {"explicit end, then nothing", "a: 1\n...\n", "{a:u1}"},
+  });
+}
+
 TEST(YamlReader, HonoursCoreTags) {
   ExpectValues({
       {"str", "a: !!str 1", "{a:'1'}"},
@@ -94,7 +102,6 @@ TEST(YamlReader, HonoursCoreTags) {
       {"float", "a: !!float 2", "{a:f2}"},
       {"bool word", "a: !!bool off", "{a:false}"},
       {"bool of another text is empty", "a: !!bool maybe", "{a:~}"},
-      {"null", "a: !!null x", "{a:~}"},
       {"str key", "!!str k: v", "{k:'v'}"},
       {"verbatim str tag", "a: !<tag:yaml.org,2002:str> 5", "{a:'5'}"},
   });
@@ -156,7 +163,8 @@ TEST(YamlReader, ReportsSemanticErrorsWithPositions) {
       {"other tag", "a: !!binary aGk=", "Unsupported YAML tag 'tag:yaml.org,2002:binary'."},
       {"local tag", "a: !thing 1", "Unsupported YAML tag '!thing'."},
       {"two documents", "a: 1\n---\nb: 2", "Multi-document YAML is not supported."},
-      {"second after an empty first", "~\n--- 1", "Multi-document YAML is not supported."},
+      {"third after an empty second", "--- ~\n--- [1]\n--- 2", "Multi-document YAML is not supported."},
+      {"null tag", "a: !!null x", "Unsupported YAML tag 'tag:yaml.org,2002:null'."},
       {"sequence key at the start", "[a]: 1", "Unexpected start of sequence. At line: 1 col: 1"},
       {"mapping key", "? {a: 1}\n: 2", "Unexpected start of mapping. At line: 1 col: 3"},
       {"cyclic alias", "&a [*a]",
