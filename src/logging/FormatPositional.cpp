@@ -1,6 +1,7 @@
 #include "logging/FormatPositional.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -210,6 +211,7 @@ class PositionalFormatter {
   bool FormatOne() {
     Placeholder placeholder;
     placeholder.directive.Append('%');
+    const bool missingNumber = NamesMissingArgument();
     const std::size_t number = ReadArgumentNumber();
     if (number != 0 && *cursor_ != '$') {
       const FormatArgument& argument = arguments_[number - 1];
@@ -223,6 +225,9 @@ class PositionalFormatter {
     ReadModifier(placeholder);
     const char conversion = *cursor_;
     if (conversion == '\0') return false;
+    // With two arguments "%3" and "%3$s" name a missing argument: no
+    // conversion letter follows their digits, as one does in the width "%5d".
+    if (missingNumber && std::isalpha(static_cast<unsigned char>(conversion)) == 0) return false;
     ++cursor_;
     const FormatArgument* argument = number != 0 ? &arguments_[number - 1] : TakeNext();
     if (argument == nullptr) return false;
@@ -238,6 +243,14 @@ class PositionalFormatter {
     if (number > count_) return 0;
     cursor_ = end;
     return number;
+  }
+
+  // Digits beyond the count are read again as a width; whether they were one
+  // shows at the conversion (see FormatOne).
+  bool NamesMissingArgument() const {
+    if (*cursor_ < '1' || *cursor_ > '9') return false;
+    const char* end = cursor_;
+    return ReadNumber(end) > count_;
   }
 
   const FormatArgument* TakeNext() { return next_ < count_ ? &arguments_[next_++] : nullptr; }

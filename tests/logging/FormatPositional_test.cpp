@@ -113,6 +113,10 @@ TEST(FormatPositional, StopsAtTheFirstUnusablePlaceholder) {
   const std::string tooLong = "<%" + std::string(58, '-') + "d>";
   Check({
       {"bare number beyond the count at the end", "%1 %2 %3", {Arg("a"), Arg("b")}, "a b "},
+      {"bare number beyond the count in text", "%1 %3 %2", {Arg("a"), Arg("b")}, "a "},
+      {"bare number beyond the count before a comma", "<%3,>", {Arg("a"), Arg("b")}, "<"},
+      {"numbered beyond the count", "%1-%3$s-%2", {Arg("a"), Arg("b")}, "a-"},
+      {"numbered beyond the count with precision", "x%3$.2fy", {Arg(1.0), Arg(2.0)}, "x"},
       {"sequence runs out", "%s %s %s!", {Arg("a"), Arg("b")}, "a b "},
       {"no arguments", "x%dy", {}, "x"},
       {"star on a text", "a%*db", {Arg("5"), Arg(1)}, "a"},
