@@ -21,11 +21,6 @@ const std::string& DefaultHighlightsFolder() {
   return folder;
 }
 
-// Computes the default while the module loads, before any request; the
-// function-local static keeps it safe from other sources' initialisation
-// order.
-[[maybe_unused]] const std::string& kDefaultFolderAtLoad = DefaultHighlightsFolder();
-
 }  // namespace
 
 HighlightsFileManager::HighlightsFileManager(HighlightsList* list, HighlightsTelemetry* telemetry)
