@@ -76,7 +76,16 @@ void Call(const RouteBinding& binding, const HostRequest& request, const MatchRe
   BindArguments(input, arguments, call.result);
 
   FunctionInvoker& invoker = *binding.invoker;
-  std::uintptr_t state = 0;
+  // The prepared state is released also when the handler throws (the entry
+  // above turns that into a 500).
+  struct PreparedState {
+    FunctionInvoker& invoker;
+    std::uintptr_t state = 0;
+    ~PreparedState() {
+      if (state != 0) invoker.Release(state);
+    }
+  } prepared{invoker};
+  std::uintptr_t& state = prepared.state;
   if (call.succeeded()) state = invoker.Prepare(arguments, call, request.callerId);
   if (call.succeeded()) {
     if (WantsTransport(invoker)) {
@@ -87,7 +96,6 @@ void Call(const RouteBinding& binding, const HostRequest& request, const MatchRe
     }
   }
   WriteResponse(call, registry, out);
-  if (state != 0) invoker.Release(state);
 }
 
 }  // namespace

@@ -348,7 +348,7 @@ namespace {
 class TransportInvoker final : public FunctionInvoker {
  public:
   std::uintptr_t Prepare(std::vector<BindingProperty>&, CallResult&, ConnectionId) override {
-    return 0;
+    return ++prepared;
   }
   void Invoke(std::vector<BindingProperty>&, const HttpBaseTransport::Request* transport,
               std::uintptr_t, ConnectionId, CallResult& call) override {
@@ -361,13 +361,15 @@ class TransportInvoker final : public FunctionInvoker {
     }
     call.result.property.SetString("done");
   }
-  void Release(std::uintptr_t) override {}
+  void Release(std::uintptr_t) override { ++released; }
   void* Handler() const override { return nullptr; }
   const TypeIdentity& RequestType() const override {
     return StaticType::HashCode<HttpBaseTransport::Request>();
   }
 
   bool throws = false;
+  std::uintptr_t prepared = 0;
+  int released = 0;
   HttpBaseTransport::Request seen;
   std::vector<std::string> headerTexts;
 };
@@ -402,6 +404,8 @@ TEST(RouterTransport, TransportRequestCarriesTheCallAndThrowsStayInside) {
   HostCallReply thrown = TestSupport::CallRaw(description.functions[0].invoke, request);
   EXPECT_EQ(thrown.status, 500u);
   EXPECT_EQ(thrown.error, "Internal server error");
+  // The state prepared for the throwing call is released all the same.
+  EXPECT_EQ(invoker->released, 2);
 }
 
 }  // namespace
