@@ -62,7 +62,8 @@ class LineWriter {
 };
 
 void AppendToken(LineWriter& line, char token, const LogRecord& record) {
-  char text[64];
+  // Room for every category code with its separator.
+  char text[kCategorySlots * 4];
   switch (token) {
     case 'D': FormatTimestamp(text, sizeof text, record); break;
     case 'E':
@@ -118,7 +119,8 @@ std::size_t FormatCategories(char* buffer, std::size_t size, std::uint64_t mask)
   for (std::size_t slot = 0; slot < kCategorySlots; ++slot) {
     if ((mask & (std::uint64_t{1} << slot)) == 0) continue;
     if (!first) line.Append(';');
-    line.Append(categoryCodes[slot].data(), 3);
+    // A slot no code was registered for has none (and no zero bytes).
+    line.Append(categoryCodes[slot].data(), strnlen(categoryCodes[slot].data(), 3));
     first = false;
   }
   buffer[line.length()] = '\0';

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -149,6 +151,11 @@ TEST_F(LoggerTest, FormatTokens) {
     EXPECT_EQ(Line(c.format, record), c.expected);
   }
   EXPECT_EQ(Line("#M", Record(0, 0, "ends in a break\n")), "ends in a break\n");
+  // Every slot set: all codes in slot order, none cut off.
+  const std::string all = Line("#G", Record(0, ~std::uint64_t{0}, ""));
+  EXPECT_EQ(all.rfind("DBG;GEN;", 0), 0u) << all;
+  EXPECT_EQ(all.find('\0'), std::string::npos);
+  EXPECT_EQ(std::count(all.begin(), all.end(), ';'), 63);
   EXPECT_EQ(Line("#L", Record(7, 0, "")), "     ?\n");
   EXPECT_EQ(Line("#L", Record(-1, 0, "")), "     ?\n");
   const std::string thread = Line("#T", record);
