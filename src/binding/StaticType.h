@@ -84,11 +84,18 @@ struct TypeText<std::string> {
   }
 };
 
+// Closes a template argument list after its last argument: a blank comes
+// between two closing brackets ("<char> >"), none otherwise ("<int>").
+inline std::string CloseTemplateArguments(const std::string& lastArgument) {
+  return lastArgument + (!lastArgument.empty() && lastArgument.back() == '>' ? " >" : ">");
+}
+
 template <class T>
 struct TypeText<std::vector<T>> {
   static std::string Get() {
     const std::string element = TypeText<T>::Get();
-    return "class std::vector<" + element + ",class std::allocator<" + element + "> >";
+    return "class std::vector<" + element + ",class std::allocator<" +
+           CloseTemplateArguments(element) + " >";
   }
 };
 
@@ -99,7 +106,7 @@ struct TypeText<std::unordered_map<std::string, T>> {
     const std::string value = TypeText<T>::Get();
     return "class std::unordered_map<" + key + "," + value + ",struct std::hash<" + key +
            " >,struct std::equal_to<" + key + " >,class std::allocator<struct std::pair<" + key +
-           " const ," + value + "> > >";
+           " const ," + CloseTemplateArguments(value) + " > >";
   }
 };
 

@@ -43,6 +43,15 @@ TEST(StaticType, NativeTypesSpellTheirCanonicalText) {
   EXPECT_EQ(TypeText<std::vector<BindingProperty>>::Get(),
             "class std::vector<class Corvan::BindingProperty,class "
             "std::allocator<class Corvan::BindingProperty> >");
+  // Nested lists: a blank between every two closing brackets.
+  const std::string text = TypeText<std::string>::Get();
+  EXPECT_EQ(TypeText<std::vector<std::string>>::Get(),
+            "class std::vector<" + text + ",class std::allocator<" + text + " > >");
+  EXPECT_EQ(TypeText<std::vector<std::vector<int>>>::Get(),
+            "class std::vector<class std::vector<int,class std::allocator<int> >,class "
+            "std::allocator<class std::vector<int,class std::allocator<int> > > >");
+  const std::string map = TypeText<std::unordered_map<std::string, std::string>>::Get();
+  EXPECT_TRUE(map.ends_with(" const ," + text + " > > >")) << map;
 }
 
 TEST(StaticType, HashCodeAndNameForms) {
