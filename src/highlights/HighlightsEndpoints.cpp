@@ -43,7 +43,7 @@ Reply<Api::Highlight> HighlightsPlugin::PutHighlight(std::uint64_t id,
   std::lock_guard lock(mutex_);
   if (!Initialized()) return ErrorReply(kUnavailable, kNotInitialized);
   if (!config_.isHighlightsEnabled) return ErrorReply(kUnavailable, kNotEnabled);
-  return fileManager_->PutHighlight(highlightsFolderPath_, id, highlight);
+  return fileManager_->PutHighlight(id, highlight);
 }
 
 Reply<Api::Highlight> HighlightsPlugin::DeleteHighlight(std::uint64_t id) {

@@ -261,6 +261,19 @@ TEST_F(EnabledService, ConfigEventsMoveTheFlagAndKeepTheList) {
   EXPECT_EQ(List().Size(), 3u);
 }
 
+TEST_F(EnabledService, RenameAfterAFolderChangeWhileOffStaysInTheFilesFolder) {
+  // Off, the new folder is not scanned; on again, the list is the old one.
+  TempDirectory other;
+  plugin_.SendConfig("Update", false);
+  plugin_.SendSettings("Update", other.path());
+  plugin_.SendConfig("Update", true);
+  const HostCallReply renamed = plugin_.Call(kPut, One(IdOf(List(), "mid")), NameBody("kept"));
+  ASSERT_FALSE(renamed.hasError) << renamed.error;
+  EXPECT_TRUE(Exists(folder_.PathOf("kept.webm")));
+  EXPECT_FALSE(Exists(other.PathOf("kept.webm")));
+  EXPECT_STREQ(renamed.value.FindField("filepath")->GetString(), folder_.PathOf("kept.webm").c_str());
+}
+
 TEST_F(EnabledService, ConcurrentRequestsAndEventsKeepTheListWhole) {
   std::atomic<bool> failed{false};
   std::vector<std::thread> threads;

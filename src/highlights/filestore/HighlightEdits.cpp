@@ -2,6 +2,7 @@
 // failed file operation changes nothing the user sees.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "highlights/HighlightsList.h"
 #include "highlights/filestore/HighlightsFileManager.h"
@@ -15,6 +16,12 @@ namespace {
 constexpr char kNoSuchId[] =
     "Highlight ID %d does not exist. NOTE: Get all valid IDs by hitting /kyn-highlights/v1/highlights";
 
+// The folder part of a file's path, its last separator included.
+std::string_view FolderOf(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  return separator == std::string_view::npos ? std::string_view() : path.substr(0, separator + 1);
+}
+
 // Messages show an id as its low 32 bits, signed.
 std::int32_t ShownId(std::uint64_t id) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(id));
@@ -22,8 +29,7 @@ std::int32_t ShownId(std::uint64_t id) {
 
 }  // namespace
 
-Reply<Api::Highlight> HighlightsFileManager::PutHighlight(const std::string& folder,
-                                                          std::uint64_t id,
+Reply<Api::Highlight> HighlightsFileManager::PutHighlight(std::uint64_t id,
                                                           const Api::Highlight& request) {
   const std::int32_t shown = ShownId(id);
   std::optional<Api::Highlight> found = list->GetHighlight(id);
@@ -42,7 +48,11 @@ Reply<Api::Highlight> HighlightsFileManager::PutHighlight(const std::string& fol
     Log(kLogWarn, LogCategory::DBG, "kyn-highlights: PutHighlight: request contains invalid name");
     return ErrorReply(400, "Bad Request: Name contains invalid characters");
   }
-  const JoinedPath joined = JoinPath(folder, request.name);
+  // The file stays in its own folder. The configured folder may have changed
+  // since the list was read (while the feature was off, no scan follows),
+  // and a rename must not move the file there, or with an empty folder into
+  // the process's working directory.
+  const JoinedPath joined = JoinPath(FolderOf(found->filepath), request.name);
   if (!joined.ok) {
     Log(kLogWarn, LogCategory::DBG, "kyn-highlights: PutHighlight: request contains too long name");
     return ErrorReply(400, "Bad Request: Name is too long");

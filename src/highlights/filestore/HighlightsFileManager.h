@@ -51,10 +51,9 @@ class HighlightsFileManager {
   // Rebuilds the list from the verified highlight files of a folder.
   void Scan(const std::string& folderPath);
 
-  // Renames the file of a highlight to the requested name in the folder,
-  // then the record; the answer of the update route.
-  [[nodiscard]] Reply<Api::Highlight> PutHighlight(const std::string& folder, std::uint64_t id,
-                                                   const Api::Highlight& request);
+  // Renames the file of a highlight to the requested name in the folder it
+  // is in, then the record; the answer of the update route.
+  [[nodiscard]] Reply<Api::Highlight> PutHighlight(std::uint64_t id, const Api::Highlight& request);
   // Deletes the file of a highlight, then the record; the answer of the
   // delete route.
   [[nodiscard]] Reply<Api::Highlight> DeleteHighlight(std::uint64_t id);
