@@ -211,8 +211,8 @@ class PositionalFormatter {
   bool FormatOne() {
     Placeholder placeholder;
     placeholder.directive.Append('%');
-    const bool missingNumber = NamesMissingArgument();
-    const std::size_t number = ReadArgumentNumber();
+    bool missingNumber = false;
+    const std::size_t number = ReadArgumentNumber(missingNumber);
     if (number != 0 && *cursor_ != '$') {
       const FormatArgument& argument = arguments_[number - 1];
       return Emit(argument, placeholder, RulesOf(argument.kind).conversions[0]);
@@ -235,22 +235,16 @@ class PositionalFormatter {
   }
 
   // An argument number is a run of digits from 1 to 9 that names an existing
-  // argument; a larger run is left to be read again as the width.
-  std::size_t ReadArgumentNumber() {
+  // argument; a larger run is left to be read again as the width, and
+  // beyondCount says so (whether it was one shows at the conversion).
+  std::size_t ReadArgumentNumber(bool& beyondCount) {
     if (*cursor_ < '1' || *cursor_ > '9') return 0;
     const char* end = cursor_;
     const std::size_t number = ReadNumber(end);
-    if (number > count_) return 0;
+    beyondCount = number > count_;
+    if (beyondCount) return 0;
     cursor_ = end;
     return number;
-  }
-
-  // Digits beyond the count are read again as a width; whether they were one
-  // shows at the conversion (see FormatOne).
-  bool NamesMissingArgument() const {
-    if (*cursor_ < '1' || *cursor_ > '9') return false;
-    const char* end = cursor_;
-    return ReadNumber(end) > count_;
   }
 
   const FormatArgument* TakeNext() { return next_ < count_ ? &arguments_[next_++] : nullptr; }

@@ -85,14 +85,13 @@ void Call(const RouteBinding& binding, const HostRequest& request, const MatchRe
       if (state != 0) invoker.Release(state);
     }
   } prepared{invoker};
-  std::uintptr_t& state = prepared.state;
-  if (call.succeeded()) state = invoker.Prepare(arguments, call, request.callerId);
+  if (call.succeeded()) prepared.state = invoker.Prepare(arguments, call, request.callerId);
   if (call.succeeded()) {
     if (WantsTransport(invoker)) {
       const HttpBaseTransport::Request transport = TransportFor(request, match, registry);
-      invoker.Invoke(arguments, &transport, state, request.callerId, call);
+      invoker.Invoke(arguments, &transport, prepared.state, request.callerId, call);
     } else {
-      invoker.Invoke(arguments, nullptr, state, request.callerId, call);
+      invoker.Invoke(arguments, nullptr, prepared.state, request.callerId, call);
     }
   }
   WriteResponse(call, registry, out);
