@@ -15,7 +15,7 @@
 #include "routing/InvokeEntry.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDirectory.h"
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ constexpr int kFiles = 1000;
 struct Service {
   Service() {
     for (int i = 0; i < kFiles; ++i) {
-      TestSupport::WriteWebmFile(folder.PathOf("Kynmoor Highlight " + std::to_string(i) + ".webm"),
-                                 TestSupport::WebmOptions{});
+      Corvan::Media::WriteWebmFile(folder.PathOf("Kynmoor Highlight " + std::to_string(i) + ".webm"),
+                                 Corvan::Media::WebmOptions{});
     }
     host.RecordEventPayloads(false);
     host.Answer("/kyn-platform-config/v1/namespaces/Highlights",

@@ -18,11 +18,11 @@
 
 #include "highlights/filestore/WebmVerification.h"
 #include "support/TempDirectory.h"
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 namespace {
 
-using namespace TestSupport;
+using namespace Corvan::Media;
 using Corvan::Testing::TempDirectory;
 
 constexpr int kFiles = 1000;

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
-using namespace TestSupport;
+using namespace Corvan::Media;
 
 namespace {
 

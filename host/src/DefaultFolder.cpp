@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "SettingsFile.h"
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 namespace Corvan::Host {
 
@@ -59,12 +59,12 @@ std::string PopulateDemoFolder(const std::string& folder) {
   const auto now = std::filesystem::file_time_type::clock::now();
   int age = 0;
   for (const Sample& sample : kSamples) {
-    TestSupport::WebmOptions options;
+    Corvan::Media::WebmOptions options;
     options.clusterCount = sample.clusters;
     options.framesPerCluster = 30;
     options.videoFrameBytes = 2048;
     const std::string path = folder + "/" + sample.name + ".webm";
-    if (!TestSupport::WriteWebmFile(path, options)) return "demo highlight " + path + " not written";
+    if (!Corvan::Media::WriteWebmFile(path, options)) return "demo highlight " + path + " not written";
     std::error_code error;
     std::filesystem::last_write_time(path, now - std::chrono::hours(24 * ++age), error);
   }

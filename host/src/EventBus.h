@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "binding/BindingProperty.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan::Host {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "logging/Diagnostics.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan::Host {
 

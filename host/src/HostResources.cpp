@@ -4,7 +4,7 @@
 #include "JsonEncoding.h"
 #include "SettingsFile.h"
 #include "plugin/EventNames.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan::Host {
 

@@ -22,7 +22,7 @@
 #include "EventBus.h"
 #include "HostResources.h"
 #include "PluginFunctions.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan::Host {
 

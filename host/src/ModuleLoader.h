@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan::Host {
 

@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "routing/RouteTemplate.h"
 
 namespace Corvan::Host {

@@ -16,7 +16,7 @@
 
 #include "HostApp.h"
 #include "support/HostTestSupport.h"
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 namespace {
 
@@ -32,8 +32,8 @@ class HighlightsOverHttp : public testing::Test {
     std::filesystem::create_directories(dir_ / "videos");
     std::filesystem::create_directories(dir_ / "other");
     for (const char* name : {"alpha", "beta", "gamma"}) {
-      ASSERT_TRUE(TestSupport::WriteWebmFile(dir_ / (std::string("videos/") + name + ".webm"),
-                                             TestSupport::WebmOptions{}));
+      ASSERT_TRUE(Corvan::Media::WriteWebmFile(dir_ / (std::string("videos/") + name + ".webm"),
+                                             Corvan::Media::WebmOptions{}));
     }
     Corvan::Host::HostOptions options;
     options.modulePath = KYN_HIGHLIGHTS_MODULE;
@@ -105,7 +105,7 @@ TEST_F(HighlightsOverHttp, FolderAndEnabledFlagFollowTheHostResources) {
     });
   });
   ASSERT_TRUE(WaitFor([&] { return connected.load(); }));
-  ASSERT_TRUE(TestSupport::WriteWebmFile(dir_ / "other/one.webm", TestSupport::WebmOptions{}));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(dir_ / "other/one.webm", Corvan::Media::WebmOptions{}));
   const std::string settings =
       R"({"data": {"highlights-folder-path": ")" + (dir_ / "other") + R"("}})";
   ASSERT_EQ(client_->Put("/kyn-settings/v1/local/kyn-replays", settings, "application/json")->status,

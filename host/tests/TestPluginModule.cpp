@@ -23,7 +23,7 @@
 #include "binding/NativeCodec.h"
 #include "logging/Allocation.h"
 #include "plugin/EventNames.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "plugin/PluginManagerTypes.h"
 #include "routing/Reply.h"
 #include "routing/Router.h"

@@ -16,7 +16,7 @@
 
 #include "binding/BindingFunctions.h"
 #include "binding/BindingTypes.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "binding/BindingProperty.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan {
 

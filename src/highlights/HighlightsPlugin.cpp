@@ -19,22 +19,18 @@ void HighlightsPlugin::RegisterApi() {
 
 void HighlightsPlugin::RegisterRoutes() {
   Router& routes = router();
-  routes.Get("/kyn-highlights/v1/highlights", this, &HighlightsPlugin::GetHighlights);
-  routes.Post("/kyn-highlights/v1/highlights", this, &HighlightsPlugin::PostHighlights);
-  routes.Get("/kyn-highlights/v1/highlights/{id}", this, &HighlightsPlugin::GetHighlight)
-      .AddPathArgument("id", "");
-  routes.Put("/kyn-highlights/v1/highlights/{id}", this, &HighlightsPlugin::PutHighlight)
+  routes.Get(kHighlightsPath, this, &HighlightsPlugin::GetHighlights);
+  routes.Post(kHighlightsPath, this, &HighlightsPlugin::PostHighlights);
+  routes.Get(kHighlightByIdPath, this, &HighlightsPlugin::GetHighlight).AddPathArgument("id", "");
+  routes.Put(kHighlightByIdPath, this, &HighlightsPlugin::PutHighlight)
       .AddPathArgument("id", "")
       .AddBodyArgument("highlight", "");
-  routes.Delete("/kyn-highlights/v1/highlights/{id}", this, &HighlightsPlugin::DeleteHighlight)
+  routes.Delete(kHighlightByIdPath, this, &HighlightsPlugin::DeleteHighlight)
       .AddPathArgument("id", "");
-  routes.Get("/kyn-highlights/v1/highlights-folder-path", this,
-             &HighlightsPlugin::GetHighlightsFolderPath);
-  routes.Get("/kyn-highlights/v1/highlights-folder-path/default", this,
-             &HighlightsPlugin::GetDefaultHighlightsFolderPath);
-  routes.Get("/kyn-highlights/v1/config", this, &HighlightsPlugin::GetConfig);
-  routes.Post("/kyn-highlights/v1/file-browser/{highlightId}", this,
-              &HighlightsPlugin::PostFileBrowser)
+  routes.Get(kFolderPathPath, this, &HighlightsPlugin::GetHighlightsFolderPath);
+  routes.Get(kDefaultFolderPathPath, this, &HighlightsPlugin::GetDefaultHighlightsFolderPath);
+  routes.Get(kConfigPath, this, &HighlightsPlugin::GetConfig);
+  routes.Post(kFileBrowserPath, this, &HighlightsPlugin::PostFileBrowser)
       .AddPathArgument("highlightId", "");
 }
 

@@ -35,6 +35,11 @@ inline constexpr char kSettingsPath[] = "/kyn-settings/v1/local/kyn-replays";
 inline constexpr char kConfigPath[] = "/kyn-highlights/v1/config";
 inline constexpr char kHighlightsPath[] = "/kyn-highlights/v1/highlights";
 inline constexpr char kFolderPathPath[] = "/kyn-highlights/v1/highlights-folder-path";
+// The other route templates; every route of the plugin is registered from
+// these and the three above.
+inline constexpr char kHighlightByIdPath[] = "/kyn-highlights/v1/highlights/{id}";
+inline constexpr char kDefaultFolderPathPath[] = "/kyn-highlights/v1/highlights-folder-path/default";
+inline constexpr char kFileBrowserPath[] = "/kyn-highlights/v1/file-browser/{highlightId}";
 
 class HighlightsPlugin final : public PluginBase {
  public:
@@ -65,10 +70,15 @@ class HighlightsPlugin final : public PluginBase {
 
  private:
   void RegisterRoutes();
+  // Whether a route answers 503 while highlights are disabled.
+  enum class Gate { Open, WhileEnabled };
+  // Runs a route's body under the plugin's mutex once the plugin has
+  // started; a gated route refuses first while highlights are disabled.
+  template <class T, class Body>
+  Reply<T> Guarded(Gate gate, Body&& body);
   void PublishHighlights(const std::vector<Api::Highlight>& records);
   void PublishConfig();
-  // The error of a route that runs before the plugin started, or of a
-  // changing route while highlights are disabled.
+  // Whether the start hook ran; routes refuse before.
   [[nodiscard]] bool Initialized() const { return list_ != nullptr; }
 
   Api::HighlightsConfig config_;

@@ -21,7 +21,7 @@
 
 #include "binding/BindingProperty.h"
 #include "binding/NativeCodec.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "routing/RouteTypes.h"
 
 namespace Corvan {

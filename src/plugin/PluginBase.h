@@ -39,7 +39,7 @@
 #include "plugin/ApiVersion.h"
 #include "plugin/EndpointClient.h"
 #include "plugin/EventSubscriptions.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "plugin/PluginLogTarget.h"
 #include "plugin/PluginManagerTypes.h"
 #include "plugin/PluginName.h"

@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan {
 

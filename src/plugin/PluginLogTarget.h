@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "logging/LogTarget.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan {
 

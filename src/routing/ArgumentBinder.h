@@ -19,7 +19,7 @@
 
 #include "binding/BindingFunctions.h"
 #include "binding/BindingProperty.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "routing/RouteTypes.h"
 
 namespace Corvan {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "binding/BindingProperty.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "routing/ResponseStream.h"
 
 namespace Corvan {

@@ -22,7 +22,7 @@
 #include "binding/BindingRegistry.h"
 #include "binding/NativeCodec.h"
 #include "binding/StaticType.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "routing/CallResult.h"
 #include "routing/Reply.h"
 #include "routing/RouteTypes.h"

@@ -9,7 +9,7 @@
 // response, never a crash, and no exception leaves the entry.
 #pragma once
 
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan {
 

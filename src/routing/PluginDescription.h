@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "binding/FlatApiDescription.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan {
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace Corvan {
 

@@ -10,7 +10,7 @@
 
 #include <string_view>
 
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "routing/CallResult.h"
 
 namespace Corvan {

@@ -13,7 +13,7 @@
 
 #include "support/HighlightsHost.h"
 #include "support/TempDirectory.h"
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ std::string NameBody(const std::string& name) { return R"({"name": ")" + name + 
 
 // Writes a highlight the game would accept, with its modification time.
 void WriteClip(const TempDirectory& folder, const std::string& file, std::int64_t mtimeMs) {
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf(file), TestSupport::WebmOptions{}));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf(file), Corvan::Media::WebmOptions{}));
   ASSERT_TRUE(Corvan::Testing::SetModifiedTime(folder.PathOf(file), mtimeMs));
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "binding/BindingProperty.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 #include "support/HostCall.h"
 #include "support/ScriptedHost.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "binding/BindingProperty.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace TestSupport {
 

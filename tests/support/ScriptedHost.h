@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "binding/BindingProperty.h"
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 namespace TestSupport {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <regex>
 
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/FileUtilities.h"
 #include "highlights/filestore/PathUtilities.h"
 #include "platform/FileSystem.h"
 

@@ -1,6 +1,6 @@
 #include "highlights/filestore/HighlightsFileManager.h"
 
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/FileUtilities.h"
 #include "highlights/filestore/PathUtilities.h"
 #include "logging/Logger.h"
 #include "platform/FileSystem.h"

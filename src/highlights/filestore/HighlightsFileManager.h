@@ -17,7 +17,6 @@
 #include <string>
 
 #include "highlights/Api.h"
-#include "routing/Reply.h"
 
 namespace Corvan::Client::Highlights {
 
@@ -33,6 +32,26 @@ inline constexpr char kInvalidHighlightNameCharacters[] = "<>:\"/\\|?*";
 struct FileOperationResult {
   bool failed = false;
   std::string error;  // the system's message text on failure, else empty
+};
+
+// How a rename or delete of one highlight ended. The endpoints answer each
+// outcome with their own status and message.
+enum class HighlightEditOutcome {
+  Done,                 // the file and the record changed
+  NoSuchId,             // the list has no record with the ID
+  EmptyName,            // rename: the requested name is empty
+  InvalidName,          // rename: the name holds one of the refused characters
+  NameTooLong,          // rename: the new path does not fit
+  FileOperationFailed,  // the system refused the rename or delete (its text in error)
+  RecordGone,           // the file changed, but the list lost the record meanwhile
+  RecordNotReadBack,    // rename: the updated record could not be read back
+};
+
+// The outcome of PutHighlight and DeleteHighlight.
+struct HighlightEditResult {
+  HighlightEditOutcome outcome = HighlightEditOutcome::Done;
+  std::string error;         // the system's text for FileOperationFailed
+  Api::Highlight highlight;  // Done: the renamed record, or the deleted one as it was
 };
 
 class HighlightsFileManager {
@@ -52,16 +71,21 @@ class HighlightsFileManager {
   void Scan(const std::string& folderPath);
 
   // Renames the file of a highlight to the requested name in the folder it
-  // is in, then the record; the answer of the update route.
-  [[nodiscard]] Reply<Api::Highlight> PutHighlight(std::uint64_t id, const Api::Highlight& request);
-  // Deletes the file of a highlight, then the record; the answer of the
-  // delete route.
-  [[nodiscard]] Reply<Api::Highlight> DeleteHighlight(std::uint64_t id);
+  // is in, then the record; each failure is logged.
+  [[nodiscard]] HighlightEditResult PutHighlight(std::uint64_t id, const Api::Highlight& request);
+  // Deletes the file of a highlight, then the record; each failure is
+  // logged.
+  [[nodiscard]] HighlightEditResult DeleteHighlight(std::uint64_t id);
 
   HighlightsList* list;            // not owned
   HighlightsTelemetry* telemetry;  // not owned
   bool sessionScanReported = false;
 };
+
+// An id as messages and log lines show it: its low 32 bits, signed.
+inline std::int32_t ShownHighlightId(std::uint64_t id) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(id));
+}
 
 // The system's message text of an error code (ending in its line break);
 // empty, after a log line, when the system has none.

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/FileUtilities.h"
 #include "logging/Diagnostics.h"
 #include "platform/FileStream.h"
 

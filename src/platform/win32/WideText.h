@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/FileUtilities.h"
 
 namespace Corvan::Platform {
 

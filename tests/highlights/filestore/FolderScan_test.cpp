@@ -15,7 +15,7 @@
 #include "logging/Logger.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 #if defined(_WIN32)
 // Last: <windows.h> defines macros (Yield among them) that project names share.
@@ -60,15 +60,15 @@ std::vector<std::string> ScanLines(const Testing::LogCapture& log) {
 
 TEST(FolderScan, ListsVerifiedFilesOnlyAndReportsOnce) {
   Testing::TempDirectory folder;
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("a.b.webm"), TestSupport::WebmOptions{}));
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf(".webm"), TestSupport::WebmOptions{}));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf("a.b.webm"), Corvan::Media::WebmOptions{}));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf(".webm"), Corvan::Media::WebmOptions{}));
   folder.WriteFile("empty.webm");
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("upper.WEBM"), TestSupport::WebmOptions{}));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf("upper.WEBM"), Corvan::Media::WebmOptions{}));
   folder.MakeDirectory("sub.webm");
 #if defined(_WIN32)
   // A clip the game still holds open without sharing cannot be read.
   const char unreadable[] = "recording.webm";
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf(unreadable), TestSupport::WebmOptions{}));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf(unreadable), Corvan::Media::WebmOptions{}));
   const HANDLE holder = CreateFileW(Testing::PathFromUtf8(folder.PathOf(unreadable)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);

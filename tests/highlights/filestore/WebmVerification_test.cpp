@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/TempDirectory.h"
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 namespace Corvan::Client::Highlights {
 
@@ -19,13 +19,13 @@ void PrintTo(WebmVerificationStep step, std::ostream* out) { *out << "step " << 
 namespace {
 
 using namespace std::string_literals;
-using TestSupport::BuildWebm;
-using TestSupport::WebmOptions;
-using TestSupport::WebmPart;
-using TestSupport::WebmTrack;
-using TestSupport::WebmTrackType;
+using Corvan::Media::BuildWebm;
+using Corvan::Media::WebmOptions;
+using Corvan::Media::WebmPart;
+using Corvan::Media::WebmTrack;
+using Corvan::Media::WebmTrackType;
 using Step = WebmVerificationStep;
-namespace Ebml = TestSupport::Ebml;
+namespace Ebml = Corvan::Media::Ebml;
 
 WebmVerification InspectBytes(const std::string& bytes) {
   webm::BufferReader reader(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
@@ -138,11 +138,11 @@ TEST(WebmVerification, ChecksTheWritingApplication) {
 }
 
 TEST(WebmVerification, RejectsWhatDoesNotParseUpToTheTracks) {
-  const TestSupport::WebmImage game = BuildWebm({});
+  const Corvan::Media::WebmImage game = BuildWebm({});
   ExpectCases({
       {"empty file", "", Step::kHeaderNotParsed},
       {"truncated header", TruncatedInside(game, WebmPart::EbmlHeader), Step::kHeaderNotParsed},
-      {"garbage", TestSupport::GarbageBytes(4096), Step::kHeaderNotParsed},
+      {"garbage", Corvan::Media::GarbageBytes(4096), Step::kHeaderNotParsed},
       {"another document type", Bytes(With([](auto& o) { o.docType = "mp4"; })), Step::kHeaderNotParsed},
       {"segment before the header", Ebml::Id(Ebml::kSegment) + Ebml::UnknownSize() + Ebml::Header(),
        Step::kHeaderNotParsed},
@@ -248,7 +248,7 @@ class CountingReader final : public webm::Reader {
 TEST(WebmVerification, StopsAtTheFirstClusterHeader) {
   for (const bool unknownSizes : {false, true}) {
     SCOPED_TRACE(unknownSizes ? "unknown sizes" : "known sizes");
-    const TestSupport::WebmImage image = BuildWebm(With([&](auto& o) {
+    const Corvan::Media::WebmImage image = BuildWebm(With([&](auto& o) {
       o.clusterCount = 40;
       o.framesPerCluster = 30;
       o.videoFrameBytes = 4000;
@@ -271,12 +271,12 @@ TEST(WebmVerification, VerifiesFilesOnDisk) {
   });
   WebmOptions largeUnknown = large;
   largeUnknown.unknownSizeClusters = true;
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("known.webm"), large));
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("unknown.webm"), largeUnknown));
-  ASSERT_TRUE(TestSupport::WriteFileBytes(folder.PathOf("writing.webm"),
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf("known.webm"), large));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf("unknown.webm"), largeUnknown));
+  ASSERT_TRUE(Corvan::Media::WriteFileBytes(folder.PathOf("writing.webm"),
                                           TruncatedInside(BuildWebm(large), WebmPart::LastCluster)));
-  ASSERT_TRUE(TestSupport::WriteFileBytes(folder.PathOf("empty.webm"), ""));
-  ASSERT_TRUE(TestSupport::WriteWebmFile(folder.PathOf("other.webm"), WithTracks({kAudio})));
+  ASSERT_TRUE(Corvan::Media::WriteFileBytes(folder.PathOf("empty.webm"), ""));
+  ASSERT_TRUE(Corvan::Media::WriteWebmFile(folder.PathOf("other.webm"), WithTracks({kAudio})));
 
   EXPECT_TRUE(VerifyWebmFile(folder.PathOf("known.webm")));
   EXPECT_TRUE(VerifyWebmFile(folder.PathOf("unknown.webm")));

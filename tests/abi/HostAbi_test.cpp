@@ -1,4 +1,4 @@
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 #include <gtest/gtest.h>
 

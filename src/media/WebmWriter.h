@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-namespace TestSupport {
+namespace Corvan::Media {
 
 // Track types as Matroska numbers them.
 enum class WebmTrackType : std::uint64_t { Video = 1, Audio = 2, Subtitle = 0x11 };
@@ -130,4 +130,4 @@ std::string Header(const std::string& docType = "webm");
 
 }  // namespace Ebml
 
-}  // namespace TestSupport
+}  // namespace Corvan::Media

@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "plugin/HostAbi.h"
+#include "abi/HostAbi.h"
 
 /* Repeated in HostAbi_test.cpp; keep the two alike. */
 typedef struct HostAbiCSize {

@@ -1,4 +1,4 @@
-#include "highlights/filestore/FileUtilities.h"
+#include "platform/FileUtilities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "support/WebmWriter.h"
+#include "media/WebmWriter.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "platform/FileSystem.h"
 
-namespace TestSupport {
+namespace Corvan::Media {
 namespace Ebml {
 
 std::string Id(std::uint32_t id) {
@@ -272,4 +272,4 @@ std::string GarbageBytes(std::size_t count, std::uint32_t seed) {
   return Frame(count, seed);
 }
 
-}  // namespace TestSupport
+}  // namespace Corvan::Media
