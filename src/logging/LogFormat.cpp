@@ -52,7 +52,7 @@ class LineWriter {
   }
   void Append(const char* text) { Append(text, std::strlen(text)); }
   void Append(char c) { Append(&c, 1); }
-  bool full() const { return length_ >= limit_; }
+  std::size_t room() const { return limit_ - length_; }
   std::size_t length() const { return length_; }
 
  private:
@@ -133,7 +133,8 @@ std::size_t FormatRecord(char* buffer, std::size_t size, const char* format,
   if (size == 1) return buffer[0] = '\0', 0;
   // Two bytes stay reserved for the final line break and the terminator.
   LineWriter line(buffer, size - 2);
-  for (const char* f = format ? format : ""; *f != '\0' && !line.full(); ++f) {
+  // The walk goes on while at least two bytes of that room are left.
+  for (const char* f = format ? format : ""; *f != '\0' && line.room() >= 2; ++f) {
     if (*f != '#') {
       line.Append(*f);
     } else if (*++f == '\0') {

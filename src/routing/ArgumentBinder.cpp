@@ -124,12 +124,12 @@ class Binder {
         arguments_(arguments),
         callResult_(callResult) {}
 
-  void Run() {
+  std::optional<std::size_t> Run() {
     BindHeaders();
     if (captures_ != nullptr) BindTexts(*captures_, ArgumentLocation::Path);
     BindQuery();
     BindDirectArguments();
-    BindBody();
+    return BindBody();
   }
 
  private:
@@ -317,9 +317,10 @@ class Binder {
     ReleaseFlatResult(report);
   }
 
-  // Runs even after an earlier failure; its own failure replaces the message.
-  void BindBody() {
-    if (request_.body == nullptr) return;
+  // Runs even after an earlier failure; its own failure replaces the
+  // message. Answers the argument the body went to.
+  std::optional<std::size_t> BindBody() {
+    if (request_.body == nullptr) return std::nullopt;
     for (std::size_t i = 0; i < function_.arguments.size(); ++i) {
       if (LocationOf(i) != ArgumentLocation::Body) continue;
       BindingResult body = ReadBody(request_.bodyContentType, request_.body, request_.bodyLength);
@@ -328,8 +329,9 @@ class Binder {
       } else {
         callResult_.ReportError(body.ErrorText());
       }
-      return;
+      return i;
     }
+    return std::nullopt;
   }
 
   const BindingFunctionDescriptor& function_;
@@ -343,13 +345,14 @@ class Binder {
 
 }  // namespace
 
-void BindArguments(const ArgumentBindingInput& input, std::vector<BindingProperty>& arguments,
-                   BindingResult& callResult) {
+std::optional<std::size_t> BindArguments(const ArgumentBindingInput& input,
+                                         std::vector<BindingProperty>& arguments,
+                                         BindingResult& callResult) {
   arguments.clear();
-  if (input.function == nullptr) return;
+  if (input.function == nullptr) return std::nullopt;
   arguments.resize(input.function->arguments.size());
-  if (input.request == nullptr) return;
-  Binder(input, arguments, callResult).Run();
+  if (input.request == nullptr) return std::nullopt;
+  return Binder(input, arguments, callResult).Run();
 }
 
 }  // namespace Corvan

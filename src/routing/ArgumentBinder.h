@@ -14,6 +14,8 @@
 // texts and arrays are skipped, never followed.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -38,8 +40,10 @@ struct ArgumentBindingInput {
 
 // Resizes `arguments` to the function's argument count and binds them.
 // Failures are reported into `callResult` (each report replaces the message
-// before it); after a failure only the body step still runs.
-void BindArguments(const ArgumentBindingInput& input, std::vector<BindingProperty>& arguments,
-                   BindingResult& callResult);
+// before it); after a failure only the body step still runs. Answers the
+// index of the argument the request body was read into, if any.
+std::optional<std::size_t> BindArguments(const ArgumentBindingInput& input,
+                                         std::vector<BindingProperty>& arguments,
+                                         BindingResult& callResult);
 
 }  // namespace Corvan

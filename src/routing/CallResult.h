@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,6 +40,9 @@ struct CallResult {
   // The answer, or on failure {"error": message}.
   BindingResult result;
   ReplyDetails details;
+  // The argument the request body filled, if any: its conversion names the
+  // whole value "<value>" rather than the argument.
+  std::optional<std::size_t> bodyArgument;
 
   bool succeeded() const { return result.success; }
   // Replaces the value (or an earlier message) with the message.

@@ -210,9 +210,8 @@ class MemberInvoker final : public FunctionInvoker {
                  CallResult& call) {
     const BindingProperty& input =
         index < arguments.size() ? arguments[index] : BindingProperty::EmptyValue();
-    const char* name = index < function_->arguments.size()
-                           ? function_->arguments[index].name.c_str()
-                           : kWholeValueName;
+    const bool named = index < function_->arguments.size() && call.bodyArgument != index;
+    const char* name = named ? function_->arguments[index].name.c_str() : kWholeValueName;
     return AssignNative(call.result, value, input, name, registry_);
   }
 

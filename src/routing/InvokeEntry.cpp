@@ -16,17 +16,30 @@ namespace Corvan {
 namespace {
 
 constexpr const char* kInternalError = "Internal server error";
+constexpr const char* kHeadersMissing = "Invalid request: a header count without header pairs";
+constexpr const char* kDirectArgumentsMissing =
+    "Invalid request: a direct-argument count without direct arguments";
+constexpr const char* kBodyMissing = "Invalid request: a body length without a body";
 constexpr std::uint32_t kStatusInternalError = 500;
 
-// A copy of the request in which every count agrees with its pointer and
-// the path is a text, so no later step reads through a null pointer.
+// A copy of the request in which the path is a text, so no later step reads
+// through a null pointer.
 HostRequest SanitizedRequest(const HostRequest& request) {
   HostRequest safe = request;
   if (safe.path == nullptr) safe.path = "";
-  if (safe.directArguments == nullptr) safe.directArgumentCount = 0;
-  if (safe.headers == nullptr) safe.headerCount = 0;
-  if (safe.body == nullptr) safe.bodyLength = 0;
   return safe;
+}
+
+// The fault of a request that announces entries it does not give: a host
+// that sends one is broken, and answering as if the entries were absent
+// would hide that (a rename without its body, a call without its headers).
+const char* MissingArrayOf(const HostRequest& request) {
+  if (request.headers == nullptr && request.headerCount != 0) return kHeadersMissing;
+  if (request.directArguments == nullptr && request.directArgumentCount != 0) {
+    return kDirectArgumentsMissing;
+  }
+  if (request.body == nullptr && request.bodyLength != 0) return kBodyMissing;
+  return nullptr;
 }
 
 MatchRequest MatchRequestFor(const HostRequest& request) {
@@ -73,7 +86,7 @@ void Call(const RouteBinding& binding, const HostRequest& request, const MatchRe
   input.captures = &captures;
   input.request = &request;
   input.registry = registry;
-  BindArguments(input, arguments, call.result);
+  call.bodyArgument = BindArguments(input, arguments, call.result);
 
   FunctionInvoker& invoker = *binding.invoker;
   // The prepared state is released also when the handler throws (the entry
@@ -104,6 +117,10 @@ void Dispatch(const FunctionContext& context, const HostRequest& request, HostRe
   const RouteBinding* binding = context.binding;
   if (binding == nullptr || binding->function == nullptr || !binding->invoker) {
     WriteErrorResponse(out, ResponseMessages::kInvalidFunction, kStatusNotFound);
+    return;
+  }
+  if (const char* fault = MissingArrayOf(request)) {
+    WriteErrorResponse(out, fault, kStatusBadRequest);
     return;
   }
   const HostRequest safe = SanitizedRequest(request);

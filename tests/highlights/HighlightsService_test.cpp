@@ -206,6 +206,55 @@ TEST_F(EnabledService, RefusedRenamesChangeNothing) {
   EXPECT_EQ(plugin_.Published(TestSupport::kHighlightsEvent).size(), 1u);
 }
 
+TEST_F(EnabledService, BodiesThatAreNoHighlightNameTheWholeValue) {
+  constexpr char kRequired[] = "A value for '<value>' is required.";
+  constexpr char kNotAStructure[] =
+      "Couldn't assign value to '<value>' of type Highlight because the input not a structure.";
+  constexpr char kNoName[] =
+      "Couldn't assign value to '<value>' of type Highlight because the input structure doesn't "
+      "have required field 'name'.";
+  struct Case {
+    const char* contentType;
+    std::string body;
+    const char* message;
+  };
+  const Case kCases[] = {
+      {"application/json", "{}", kNoName},         {"application/json", "null", kRequired},
+      {"application/json", " ", kRequired},        {"application/json", "[1]", kNotAStructure},
+      {"application/json", "\"x\"", kNotAStructure}, {"application/json", "5", kNotAStructure},
+      {"application/x-yaml", "~", kRequired},      {"application/x-yaml", "- 1", kNotAStructure},
+      {"application/x-yaml", "a: 1", kNoName},     {"application/x-msgpack", "\xc0", kRequired},
+      {"application/x-msgpack", "\x80", kNoName},  {"application/x-msgpack", "\x91\x01", kNotAStructure},
+  };
+  // Bodies are converted before the handler looks at the enabled flag.
+  for (const bool enabled : {true, false}) {
+    plugin_.SendConfig("Update", enabled);
+    for (const Case& c : kCases) {
+      SCOPED_TRACE(std::string(c.contentType) + " " + c.body + (enabled ? "" : " (disabled)"));
+      TestSupport::HostCallRequest request;
+      request.path = One(1);
+      request.contentType = c.contentType;
+      request.body = c.body;
+      EXPECT_EQ(plugin_.Call(kPut, request).error, c.message);
+    }
+  }
+  // Arguments from the path keep their own name.
+  EXPECT_EQ(plugin_.Call(kPut, "/kyn-highlights/v1/highlights/abc", NameBody("x")).error,
+            "Value abc for 'id' of type uint64 is in an incorrect format");
+}
+
+TEST_F(EnabledService, AFolderThatCannotBeListedPublishesTheEmptiedListOnce) {
+  ASSERT_EQ(List().Size(), 3u);
+  plugin_.SendSettings("Update", folder_.PathOf("missing"));
+  auto lists = plugin_.Published(TestSupport::kHighlightsEvent);
+  ASSERT_EQ(lists.size(), 2u);
+  EXPECT_EQ(lists.back().Size(), 0u);
+  EXPECT_EQ(List().Size(), 0u);
+  // Already empty: another folder that cannot be listed publishes nothing.
+  plugin_.SendSettings("Update", folder_.PathOf("gone"));
+  EXPECT_EQ(plugin_.Published(TestSupport::kHighlightsEvent).size(), 2u);
+}
+
 TEST_F(EnabledService, DeleteRemovesFileAndRecordEvenWhenTheFileIsGone) {
   const BindingProperty list = List();
   const HostCallReply deleted = plugin_.Call(kDelete, One(IdOf(list, "new")));

@@ -176,6 +176,8 @@ TEST_F(LoggerTest, LongMessagesAreCut) {
   // Every token and copied character stays within the buffer.
   const LogRecord record = Record(kLogWarn, LogCategory::DBG, message.c_str());
   EXPECT_EQ(Line("ab#M", record, 10), "abmmmmmm\n");
+  // The walk stops once fewer than two bytes of room are left.
+  EXPECT_EQ(Line("#Mxyz", Record(kLogWarn, 0, "1234567"), 10), "1234567\n");
   EXPECT_EQ(Line("#D", record, 8), "2024-0\n");
   EXPECT_EQ(Line("abc", record, 2), "\n");
   EXPECT_EQ(Line("abc", record, 1), "");

@@ -242,14 +242,26 @@ TEST_F(RouterFixture, UntrustedRequestsNeverCrash) {
   request.path = nullptr;
   EXPECT_EQ(TestSupport::CallRaw(touch.invoke, request).error, "Invalid function");
 
+  // A count without its array is the host's fault, answered as such rather
+  // than as if the entries were absent.
   request.path = "/t/touch";
   request.headers = nullptr;
   request.headerCount = 5;
+  EXPECT_EQ(TestSupport::CallRaw(touch.invoke, request).error,
+            "Invalid request: a header count without header pairs");
+  request.headerCount = 0;
   request.directArguments = nullptr;
   request.directArgumentCount = 3;
+  EXPECT_EQ(TestSupport::CallRaw(touch.invoke, request).error,
+            "Invalid request: a direct-argument count without direct arguments");
+  request.directArgumentCount = 0;
   request.body = nullptr;
   request.bodyLength = 100;
   request.bodyContentType = "application/json";
+  const HostCallReply noBody = TestSupport::CallRaw(touch.invoke, request);
+  EXPECT_EQ(noBody.error, "Invalid request: a body length without a body");
+  EXPECT_EQ(noBody.status, 400u);
+  request.bodyLength = 0;
   EXPECT_FALSE(TestSupport::CallRaw(touch.invoke, request).hasError);
 
   request.headers = &nullPair;

@@ -2,6 +2,7 @@
 
 
 #include <cstring>
+#include <utility>
 
 #include "binding/readers/JsonReader.h"
 #include "support/ModuleLibrary.h"
@@ -70,17 +71,21 @@ void HighlightsHost::Shutdown() {
 
 HostCallReply HighlightsHost::Call(const std::string& function, const std::string& path,
                                    const std::optional<std::string>& jsonBody) {
+  HostCallRequest request;
+  request.path = path;
+  if (jsonBody) {
+    request.contentType = "application/json";
+    request.body = *jsonBody;
+  }
+  return Call(function, std::move(request));
+}
+
+HostCallReply HighlightsHost::Call(const std::string& function, HostCallRequest request) {
   const PluginApiDescription* description = block_.apiDescription;
   for (std::uint32_t i = 0; description != nullptr && i < description->functionCount; ++i) {
     const FunctionDescriptor& descriptor = description->functions[i];
     if (function != descriptor.function.name) continue;
-    HostCallRequest request;
     request.method = descriptor.method;
-    request.path = path;
-    if (jsonBody) {
-      request.contentType = "application/json";
-      request.body = *jsonBody;
-    }
     return CallDescriptor(descriptor, request);
   }
   HostCallReply missing;

@@ -51,6 +51,9 @@ class HighlightsHost {
   // Calls the function of that name with the path (and a JSON body).
   HostCallReply Call(const std::string& function, const std::string& path,
                      const std::optional<std::string>& jsonBody = std::nullopt);
+  // Calls the function of that name with a request of the caller's; the
+  // method is the function's own.
+  HostCallReply Call(const std::string& function, HostCallRequest request);
 
   // Delivers resource events as the two resources' owners publish them.
   void SendConfig(const char* eventType, bool enabled);

@@ -24,11 +24,16 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
   const std::int64_t start = CurrentUnixMilliseconds();
   Log(kLogOkay, LogCategory::GEN, "kyn-highlights: Starting file scan: %s ms",
       std::to_string(start).c_str());
+  const bool listHadRecords = !list->Records().empty();
   list->ClearWithoutNotifying();
   std::vector<FileEntry> entries;
   if (!ListFiles(folderPath, kHighlightPattern, false, entries)) {
     Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Scan: Unable to scan files at directory %s",
         folderPath.c_str());
+    // Subscribers still show the records the list just dropped; the empty
+    // list reaches them once, so they stop offering renames and deletes of
+    // files that are not there.
+    if (listHadRecords) list->SetHighlights({});
     return;
   }
   std::vector<Api::Highlight> found;
