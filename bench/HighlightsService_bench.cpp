@@ -11,11 +11,11 @@
 #include "binding/FlatProperty.h"
 #include "binding/NativeCodec.h"
 #include "highlights/HighlightsPlugin.h"
+#include "media/WebmWriter.h"
 #include "plugin/PluginEntry.h"
 #include "routing/InvokeEntry.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDirectory.h"
-#include "media/WebmWriter.h"
 
 namespace {
 

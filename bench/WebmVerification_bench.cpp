@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "highlights/filestore/WebmVerification.h"
-#include "support/TempDirectory.h"
 #include "media/WebmWriter.h"
+#include "support/TempDirectory.h"
 
 namespace {
 

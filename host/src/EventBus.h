@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "binding/BindingProperty.h"
 #include "abi/HostAbi.h"
+#include "binding/BindingProperty.h"
 
 namespace Corvan::Host {
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "logging/Diagnostics.h"
 #include "abi/HostAbi.h"
+#include "logging/Diagnostics.h"
 
 namespace Corvan::Host {
 

@@ -3,8 +3,8 @@
 #include "HostLog.h"
 #include "JsonEncoding.h"
 #include "SettingsFile.h"
-#include "plugin/EventNames.h"
 #include "abi/HostAbi.h"
+#include "plugin/EventNames.h"
 
 namespace Corvan::Host {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <string_view>
 
-#include "binding/BindingProperty.h"
 #include "abi/HostAbi.h"
+#include "binding/BindingProperty.h"
 
 namespace Corvan::Host {
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "HostApp.h"
-#include "support/HostTestSupport.h"
 #include "media/WebmWriter.h"
+#include "support/HostTestSupport.h"
 
 namespace {
 

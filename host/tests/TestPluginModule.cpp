@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "abi/HostAbi.h"
 #include "binding/BindingRegistry.h"
 #include "binding/FlatProperty.h"
 #include "binding/NativeCodec.h"
 #include "logging/Allocation.h"
 #include "plugin/EventNames.h"
-#include "abi/HostAbi.h"
 #include "plugin/PluginManagerTypes.h"
 #include "routing/Reply.h"
 #include "routing/Router.h"

@@ -14,9 +14,9 @@
 #include <memory>
 #include <vector>
 
+#include "abi/HostAbi.h"
 #include "binding/BindingFunctions.h"
 #include "binding/BindingTypes.h"
-#include "abi/HostAbi.h"
 
 namespace Corvan {
 

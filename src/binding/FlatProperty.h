@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/BindingProperty.h"
 #include "abi/HostAbi.h"
+#include "binding/BindingProperty.h"
 
 namespace Corvan {
 

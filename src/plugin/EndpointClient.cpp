@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "binding/FlatProperty.h"
-#include "binding/readers/JsonReader.h"
 #include "logging/FormatPositional.h"
+#include "routing/BodyFormat.h"
 #include "routing/RouteTemplate.h"
 
 namespace Corvan {
@@ -161,7 +161,9 @@ BindingResult EndpointClient::ReadStream(const HostResponse& response) const {
     failed.ReportError(EndpointMessages::kStreamRead);
     return failed;
   }
-  return ReadJson(text);
+  // A streamed answer is JSON text, whatever format code the response has.
+  return ReadBody(BodyFormat::Json, reinterpret_cast<const std::uint8_t*>(text.data()),
+                  text.size());
 }
 
 void EndpointClient::Yield() const {

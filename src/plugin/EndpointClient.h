@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include "abi/HostAbi.h"
 #include "binding/BindingProperty.h"
 #include "binding/NativeCodec.h"
-#include "abi/HostAbi.h"
 #include "routing/RouteTypes.h"
 
 namespace Corvan {

@@ -33,13 +33,13 @@
 #include <string>
 #include <vector>
 
+#include "abi/HostAbi.h"
 #include "binding/BindingRegistry.h"
 #include "binding/NativeCodec.h"
 #include "logging/Diagnostics.h"
 #include "plugin/ApiVersion.h"
 #include "plugin/EndpointClient.h"
 #include "plugin/EventSubscriptions.h"
-#include "abi/HostAbi.h"
 #include "plugin/PluginLogTarget.h"
 #include "plugin/PluginManagerTypes.h"
 #include "plugin/PluginName.h"

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "logging/LogTarget.h"
 #include "abi/HostAbi.h"
+#include "logging/LogTarget.h"
 
 namespace Corvan {
 

@@ -8,9 +8,6 @@
 #include <string_view>
 
 #include "binding/FlatProperty.h"
-#include "binding/readers/JsonReader.h"
-#include "binding/readers/MessagePackReader.h"
-#include "binding/readers/YamlReader.h"
 #include "logging/FormatPositional.h"
 #include "routing/AsciiCase.h"
 #include "routing/BodyFormat.h"
@@ -56,24 +53,15 @@ const char* BinderMessageText(BinderMessage message) {
 constexpr std::size_t kMaxCreatedElements = std::size_t{1} << 16;
 constexpr std::uint64_t kIndexLimit = std::uint64_t{1} << 31;
 
-// JSON's white space: what its reader skips before a value.
-bool IsBlank(char character) {
-  return character == ' ' || character == '\t' || character == '\r' || character == '\n';
-}
-
-std::string_view SkipBlanks(std::string_view text) {
-  std::size_t start = 0;
-  while (start < text.size() && IsBlank(text[start])) ++start;
-  return text.substr(start);
-}
-
-// A text as far as its first zero byte, as the text readers and strings see it.
-std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
-
-bool IsMessagePackStart(std::string_view text) {
-  if (text.empty()) return false;
-  const auto first = static_cast<std::uint8_t>(text[0]);
-  return (first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF);
+// The message of an argument text that does not decode in its format.
+BinderMessage DecodeFailureOf(BodyFormat format) {
+  switch (format) {
+    case BodyFormat::MessagePack: return BinderMessage::MessagePackValue;
+    case BodyFormat::Yaml: return BinderMessage::YamlValue;
+    case BodyFormat::Json:
+    case BodyFormat::None: break;
+  }
+  return BinderMessage::JsonValue;
 }
 
 bool IsStructuredKind(BindingTypeKind kind) {
@@ -221,23 +209,14 @@ class Binder {
     }
   }
 
+  // A structured text in a format recognised by its start is decoded in it;
+  // anything else is the text itself.
   void ParseText(BindingProperty& out, const std::string& key, std::string_view text,
                  bool structured) {
-    if (structured && IsMessagePackStart(text)) {
-      MessagePackReadResult read =
-          ReadMessagePack(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-      return Take(out, read.result, BinderMessage::MessagePackValue, key);
-    }
-    const std::string_view content = SkipBlanks(UpToZero(text));
-    if (structured && !content.empty() && (content[0] == '{' || content[0] == '[')) {
-      BindingResult read = ReadJson(text);
-      return Take(out, read, BinderMessage::JsonValue, key);
-    }
-    if (structured && content.starts_with("---")) {
-      BindingResult read = ReadYaml(UpToZero(text));
-      return Take(out, read, BinderMessage::YamlValue, key);
-    }
-    out.SetString(text);
+    const BodyFormatRow* format = structured ? RecognisedFormatOfText(text) : nullptr;
+    if (format == nullptr) return out.SetString(text);
+    DecodedValue read = DecodeText(*format, text);
+    Take(out, read.result, DecodeFailureOf(format->format), key);
   }
 
   void Take(BindingProperty& out, BindingResult& read, BinderMessage failure,

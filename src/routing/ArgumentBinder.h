@@ -19,9 +19,9 @@
 #include <span>
 #include <vector>
 
+#include "abi/HostAbi.h"
 #include "binding/BindingFunctions.h"
 #include "binding/BindingProperty.h"
-#include "abi/HostAbi.h"
 #include "routing/RouteTypes.h"
 
 namespace Corvan {

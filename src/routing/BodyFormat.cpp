@@ -30,16 +30,46 @@ BindingResult Failure(BodyMessage message) {
   return result;
 }
 
-struct ContentTypeName {
-  std::string_view name;
-  BodyFormat format;
-};
+// A text as far as its first zero byte, as the text readers see it.
+std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-constexpr ContentTypeName kContentTypes[] = {
-    {"application/x-msgpack", BodyFormat::MessagePack},
-    {"application/json", BodyFormat::Json},
-    {"application/vnd.api+json", BodyFormat::Json},
-    {"application/x-yaml", BodyFormat::Yaml},
+// JSON's white space: what its reader skips before a value.
+std::string_view SkipBlanks(std::string_view text) {
+  const std::size_t start = text.find_first_not_of(" \t\r\n");
+  return start == std::string_view::npos ? std::string_view() : text.substr(start);
+}
+
+bool LooksLikeMessagePack(std::string_view text) {
+  if (text.empty()) return false;
+  const auto first = static_cast<std::uint8_t>(text[0]);
+  return (first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF);
+}
+
+bool LooksLikeJson(std::string_view text) {
+  const std::string_view content = SkipBlanks(UpToZero(text));
+  return !content.empty() && (content[0] == '{' || content[0] == '[');
+}
+
+bool LooksLikeYaml(std::string_view text) {
+  return SkipBlanks(UpToZero(text)).starts_with("---");
+}
+
+DecodedValue DecodeMessagePack(std::string_view bytes) {
+  MessagePackReadResult read =
+      ReadMessagePack(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  return {std::move(read.result), read.consumed};
+}
+
+DecodedValue DecodeJson(std::string_view text) { return {ReadJson(text), text.size()}; }
+
+DecodedValue DecodeYaml(std::string_view text) { return {ReadYaml(text), text.size()}; }
+
+constexpr BodyFormatRow kBodyFormats[] = {
+    {BodyFormat::MessagePack, {"application/x-msgpack", {}}, false, LooksLikeMessagePack,
+     DecodeMessagePack},
+    {BodyFormat::Json, {"application/json", "application/vnd.api+json"}, true, LooksLikeJson,
+     DecodeJson},
+    {BodyFormat::Yaml, {"application/x-yaml", {}}, true, LooksLikeYaml, DecodeYaml},
 };
 
 // True when `text` begins with the lower-case `prefix`, ignoring ASCII case.
@@ -51,42 +81,60 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-// The body as text, ending at its first zero byte and never past its length.
-std::string_view BodyText(const std::uint8_t* body, std::size_t length) {
+std::string_view BodyBytes(const std::uint8_t* body, std::size_t length) {
   if (body == nullptr) return {};
-  const void* zero = std::memchr(body, 0, length);
-  if (zero != nullptr)
-    length = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - body);
   return std::string_view(reinterpret_cast<const char*>(body), length);
-}
-
-BindingResult ReadMessagePackBody(const std::uint8_t* body, std::size_t length) {
-  if (body == nullptr) length = 0;
-  MessagePackReadResult read = ReadMessagePack(body, length);
-  if (!read.result.success) return std::move(read.result);
-  if (read.consumed < length) return Failure(BodyMessage::ExtraMessagePackData);
-  return std::move(read.result);
 }
 
 }  // namespace
 
+std::span<const BodyFormatRow> BodyFormats() { return kBodyFormats; }
+
+const BodyFormatRow* FindBodyFormat(BodyFormat format) {
+  for (const BodyFormatRow& row : kBodyFormats) {
+    if (row.format == format) return &row;
+  }
+  return nullptr;
+}
+
+BodyFormat BodyFormatOfCode(std::uint32_t code) {
+  const BodyFormatRow* row = FindBodyFormat(static_cast<BodyFormat>(code));
+  return row != nullptr ? row->format : BodyFormat::None;
+}
+
 BodyFormat BodyFormatOfContentType(const char* contentType) {
   if (contentType == nullptr) return BodyFormat::None;
   const std::string_view text(contentType);
-  for (const ContentTypeName& type : kContentTypes) {
-    if (StartsWithIgnoringCase(text, type.name)) return type.format;
+  for (const BodyFormatRow& row : kBodyFormats) {
+    for (std::string_view name : row.contentTypes) {
+      if (!name.empty() && StartsWithIgnoringCase(text, name)) return row.format;
+    }
   }
   return BodyFormat::None;
 }
 
-BindingResult ReadBody(BodyFormat format, const std::uint8_t* body, std::size_t length) {
-  switch (format) {
-    case BodyFormat::Json: return ReadJson(BodyText(body, length));
-    case BodyFormat::Yaml: return ReadYaml(BodyText(body, length));
-    case BodyFormat::MessagePack: return ReadMessagePackBody(body, length);
-    case BodyFormat::None: break;
+const BodyFormatRow* RecognisedFormatOfText(std::string_view text) {
+  for (const BodyFormatRow& row : kBodyFormats) {
+    if (row.recognises(text)) return &row;
   }
-  return Failure(BodyMessage::UnsupportedContentType);
+  return nullptr;
+}
+
+DecodedValue DecodeText(const BodyFormatRow& format, std::string_view text) {
+  return format.decode(format.endsAtZero ? UpToZero(text) : text);
+}
+
+BindingResult ReadBody(BodyFormat format, const std::uint8_t* body, std::size_t length) {
+  const BodyFormatRow* row = FindBodyFormat(format);
+  if (row == nullptr) return Failure(BodyMessage::UnsupportedContentType);
+  const std::string_view bytes = BodyBytes(body, length);
+  DecodedValue decoded = DecodeText(*row, bytes);
+  // Only a binary format can stop before the end of its bytes: a text
+  // reader refuses trailing text itself.
+  if (decoded.result.success && decoded.consumed < bytes.size() && !row->endsAtZero) {
+    return Failure(BodyMessage::ExtraMessagePackData);
+  }
+  return std::move(decoded.result);
 }
 
 BindingResult ReadBody(const char* contentType, const std::uint8_t* body, std::size_t length) {

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "binding/BindingProperty.h"
 #include "abi/HostAbi.h"
+#include "binding/BindingProperty.h"
 #include "routing/ResponseStream.h"
 
 namespace Corvan {

@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "abi/HostAbi.h"
 #include "binding/BindingFunctions.h"
 #include "binding/BindingRegistry.h"
 #include "binding/NativeCodec.h"
 #include "binding/StaticType.h"
-#include "abi/HostAbi.h"
 #include "routing/CallResult.h"
 #include "routing/Reply.h"
 #include "routing/RouteTypes.h"

@@ -12,8 +12,8 @@
 
 #include <vector>
 
-#include "binding/FlatApiDescription.h"
 #include "abi/HostAbi.h"
+#include "binding/FlatApiDescription.h"
 
 namespace Corvan {
 

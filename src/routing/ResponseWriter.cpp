@@ -4,6 +4,7 @@
 
 #include "binding/FlatProperty.h"
 #include "logging/FormatPositional.h"
+#include "routing/BodyFormat.h"
 
 namespace Corvan {
 
@@ -73,11 +74,6 @@ void MoveStream(ReplyDetails& details, HostResponse& response) {
   response.stream = stream;
 }
 
-std::uint32_t KnownBodyFormat(std::uint32_t format) {
-  const bool known = format >= BODY_FORMAT_JSON && format <= BODY_FORMAT_MESSAGEPACK;
-  return known ? format : static_cast<std::uint32_t>(BODY_FORMAT_NONE);
-}
-
 }  // namespace
 
 void ResetResponse(HostResponse& response) {
@@ -94,7 +90,8 @@ void WriteResponse(CallResult& call, const BindingRegistry* registry, HostRespon
   WriteResult(call, registry, response, statusFixed);
   const ReplyDetails& details = call.details;
   response.resultFlag = details.flag;
-  response.bodyFormat = KnownBodyFormat(details.bodyFormat);
+  // A format code no body format has travels as none.
+  response.bodyFormat = static_cast<std::uint32_t>(BodyFormatOfCode(details.bodyFormat));
   if (!statusFixed) response.statusCode = details.statusCode;
   response.statusText = details.statusText.empty() ? kEmptyText : CopyFlatText(details.statusText);
   WriteHeaders(details.headers, response);

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "media/WebmWriter.h"
 #include "support/HighlightsHost.h"
 #include "support/TempDirectory.h"
-#include "media/WebmWriter.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "binding/BindingProperty.h"
 #include "abi/HostAbi.h"
+#include "binding/BindingProperty.h"
 #include "support/HostCall.h"
 #include "support/ScriptedHost.h"
 

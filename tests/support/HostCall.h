@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "binding/BindingProperty.h"
 #include "abi/HostAbi.h"
+#include "binding/BindingProperty.h"
 
 namespace TestSupport {
 

@@ -29,8 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "binding/BindingProperty.h"
 #include "abi/HostAbi.h"
+#include "binding/BindingProperty.h"
 
 namespace TestSupport {
 

@@ -1,5 +1,5 @@
-// YamlReader: turns a YAML request body ("application/x-yaml",
-// "text/x-yaml") into a BindingProperty tree.
+// YamlReader: turns a YAML request body ("application/x-yaml") into a
+// BindingProperty tree.
 //
 //   BindingResult body = ReadYaml(request.body);
 //   if (!body.success) return Reply(400, body.ErrorText());

@@ -3,9 +3,9 @@
 #include <optional>
 #include <regex>
 
-#include "platform/FileUtilities.h"
 #include "highlights/filestore/PathUtilities.h"
 #include "platform/FileSystem.h"
+#include "platform/FileUtilities.h"
 
 namespace Corvan {
 namespace {

@@ -1,9 +1,9 @@
 #include "highlights/filestore/HighlightsFileManager.h"
 
-#include "platform/FileUtilities.h"
 #include "highlights/filestore/PathUtilities.h"
 #include "logging/Logger.h"
 #include "platform/FileSystem.h"
+#include "platform/FileUtilities.h"
 
 namespace Corvan::Client::Highlights {
 namespace {

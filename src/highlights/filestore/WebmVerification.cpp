@@ -11,9 +11,9 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/FileUtilities.h"
 #include "logging/Diagnostics.h"
 #include "platform/FileStream.h"
+#include "platform/FileUtilities.h"
 
 namespace Corvan::Client::Highlights {
 namespace {

@@ -13,9 +13,9 @@
 #include "highlights/HighlightsTelemetry.h"
 #include "highlights/filestore/HighlightsFileManager.h"
 #include "logging/Logger.h"
+#include "media/WebmWriter.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
-#include "media/WebmWriter.h"
 
 #if defined(_WIN32)
 // Last: <windows.h> defines macros (Yield among them) that project names share.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDirectory.h"
 #include "media/WebmWriter.h"
+#include "support/TempDirectory.h"
 
 namespace Corvan::Client::Highlights {
 
