@@ -46,7 +46,7 @@ struct Plugin {
         .AddField("fileSizeBytes", "", &Clip::fileSizeBytes);
     router.SetTags({"Plugins", "Plugin kyn-highlights"});
     for (int i = 0; i < extraRoutes; ++i) {
-      router.Get("/bench/extra/" + std::to_string(i) + "/{id}", &handlers, &Handlers::Small);
+      router.Get("/bench/extra/" + std::to_string(i), &handlers, &Handlers::Small);
     }
     router.Get("/bench/small", &handlers, &Handlers::Small);
     router.Put("/bench/clips/{id}", &handlers, &Handlers::Rename)

@@ -122,6 +122,13 @@ const BindingFunctionDescriptor* BindingRegistry::FindFunction(std::string_view 
   return position == functionsByName_.end() ? nullptr : position->second.get();
 }
 
+void BindingRegistry::RemoveFunction(std::string_view name) {
+  std::lock_guard lock(mutex_);
+  if (auto position = functionsByName_.find(name); position != functionsByName_.end()) {
+    functionsByName_.erase(position);
+  }
+}
+
 std::vector<const BindingFunctionDescriptor*> BindingRegistry::Functions() const {
   std::lock_guard lock(mutex_);
   std::vector<const BindingFunctionDescriptor*> functions;

@@ -102,6 +102,8 @@ class BindingRegistry {
   // before (then `existing` is set and the caller adds nothing).
   BindingFunctionDescriptor* RegisterFunction(std::string_view name, bool& existing);
   const BindingFunctionDescriptor* FindFunction(std::string_view name) const;
+  // Forgets a function; a later registration of the name starts afresh.
+  void RemoveFunction(std::string_view name);
   // Every registered function, in name order.
   std::vector<const BindingFunctionDescriptor*> Functions() const;
   std::size_t FunctionCount() const;

@@ -13,7 +13,8 @@ constexpr char kNotEnabled[] = "Highlights not enabled.";
 constexpr char kNoHighlightWithId[] = "No highlight with specified ID";
 constexpr char kHighlightNotFound[] = "Highlight not found";
 constexpr char kNoSuchId[] =
-    "Highlight ID %d does not exist. NOTE: Get all valid IDs by hitting /kyn-highlights/v1/highlights";
+    "Highlight ID %d does not exist. NOTE: Get all valid IDs by hitting "
+    "/kyn-highlights/v1/highlights";
 constexpr std::uint32_t kUnavailable = 503;
 // A failed file operation; its message is the system's text as it stands.
 constexpr std::uint32_t kFileOperationFailed = 550;
@@ -95,9 +96,8 @@ Reply<Api::Highlight> HighlightsPlugin::PutHighlight(std::uint64_t id,
 }
 
 Reply<Api::Highlight> HighlightsPlugin::DeleteHighlight(std::uint64_t id) {
-  return Guarded<Api::Highlight>(Gate::WhileEnabled, [&] {
-    return DeleteAnswer(fileManager_->DeleteHighlight(id), id);
-  });
+  return Guarded<Api::Highlight>(
+      Gate::WhileEnabled, [&] { return DeleteAnswer(fileManager_->DeleteHighlight(id), id); });
 }
 
 Reply<std::string> HighlightsPlugin::GetHighlightsFolderPath() {

@@ -50,9 +50,7 @@ bool LooksLikeJson(std::string_view text) {
   return !content.empty() && (content[0] == '{' || content[0] == '[');
 }
 
-bool LooksLikeYaml(std::string_view text) {
-  return SkipBlanks(UpToZero(text)).starts_with("---");
-}
+bool LooksLikeYaml(std::string_view text) { return SkipBlanks(UpToZero(text)).starts_with("---"); }
 
 DecodedValue DecodeMessagePack(std::string_view bytes) {
   MessagePackReadResult read =
@@ -65,9 +63,15 @@ DecodedValue DecodeJson(std::string_view text) { return {ReadJson(text), text.si
 DecodedValue DecodeYaml(std::string_view text) { return {ReadYaml(text), text.size()}; }
 
 constexpr BodyFormatRow kBodyFormats[] = {
-    {BodyFormat::MessagePack, {"application/x-msgpack", {}}, false, LooksLikeMessagePack,
+    {BodyFormat::MessagePack,
+     {"application/x-msgpack", {}},
+     false,
+     LooksLikeMessagePack,
      DecodeMessagePack},
-    {BodyFormat::Json, {"application/json", "application/vnd.api+json"}, true, LooksLikeJson,
+    {BodyFormat::Json,
+     {"application/json", "application/vnd.api+json"},
+     true,
+     LooksLikeJson,
      DecodeJson},
     {BodyFormat::Yaml, {"application/x-yaml", {}}, true, LooksLikeYaml, DecodeYaml},
 };

@@ -1,8 +1,40 @@
 #include "routing/Router.h"
 
 #include "binding/Fnv1a.h"
+#include "logging/FormatPositional.h"
+#include "logging/Logger.h"
 
 namespace Corvan {
+
+namespace {
+
+bool HasPathArgument(const RouteBinding& binding, std::string_view name) {
+  const auto& arguments = binding.function->arguments;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const bool path =
+        i < binding.locations.size() && binding.locations[i] == ArgumentLocation::Path;
+    if (path && arguments[i].name == name) return true;
+  }
+  return false;
+}
+
+// Why a route cannot bind its arguments; empty when it can.
+std::string RouteFault(const RouteBinding& binding) {
+  const auto& arguments = binding.function->arguments;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i].name.empty()) {
+      return FormatPositionalText("parameter %1 of its handler has no argument name", i + 1);
+    }
+  }
+  for (const std::string& variable : binding.route.variables()) {
+    if (!HasPathArgument(binding, variable)) {
+      return FormatPositionalText("its template variable '%1' names no path argument", variable);
+    }
+  }
+  return {};
+}
+
+}  // namespace
 
 FunctionBuilder& FunctionBuilder::AddPathArgument(std::string_view name,
                                                   std::string_view description,
@@ -77,7 +109,24 @@ const RouteBinding* Router::FindBinding(std::string_view functionName) const {
   return position == bindings_.end() ? nullptr : position->second.get();
 }
 
+void Router::DropFaultyRoutes() {
+  for (auto position = bindings_.begin(); position != bindings_.end();) {
+    const std::string fault = RouteFault(*position->second);
+    if (fault.empty()) {
+      ++position;
+      continue;
+    }
+    const char* method = HttpMethodName(position->second->method);
+    Log(kLogError, LogCategory::DBG, "Route %s %s is not registered: %s",
+        *method != '\0' ? method : "(any method)", position->second->routeTemplate.c_str(),
+        fault.c_str());
+    registry_.RemoveFunction(position->first);
+    position = bindings_.erase(position);
+  }
+}
+
 const PluginApiDescription& Router::BuildDescription() {
+  DropFaultyRoutes();
   std::vector<const RouteBinding*> bindings;
   bindings.reserve(bindings_.size());
   for (const auto& [name, binding] : bindings_) bindings.push_back(binding.get());

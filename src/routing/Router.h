@@ -12,8 +12,13 @@
 // with the handler's parameter and result types, and a RouteBinding with
 // its invoker. A name registered before keeps its first registration; the
 // builder returned then changes nothing. Routes are registered before the
-// description is built and never removed; the bindings live as long as the
-// router.
+// description is built; the bindings live as long as the router.
+//
+// Building the description first checks every route: each handler
+// parameter must have been named, and each template variable must name a
+// path argument. A route that fails either could only fail its requests
+// ("Unknown argument"), so it is logged at ERROR and taken out of the
+// table and the registry instead.
 #pragma once
 
 #include <cstddef>
@@ -134,6 +139,8 @@ class Router {
   }
 
   Registration Begin(HttpMethod method, std::string_view routeTemplate);
+  // Logs and removes every route that cannot bind its arguments.
+  void DropFaultyRoutes();
   RouteBinding* Finish(const Registration& registration, HttpMethod method,
                        std::string_view routeTemplate, std::unique_ptr<FunctionInvoker> invoker);
 

@@ -2,7 +2,6 @@
 // through its export, its descriptors and its events, over a real folder of
 // WebM files.
 #include <fcntl.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -99,6 +98,36 @@ TEST(HighlightsService, EveryRouteWaitsForInitialization) {
   EXPECT_EQ(plugin.Call(kPut, One(1), NameBody("x")).error, "Highlights not initialized.");
 }
 
+TEST(HighlightsService, EveryRouteIsRegisteredAndBindsItsPath) {
+  TempDirectory folder;
+  HighlightsHost plugin;
+  plugin.AnswerConfig(true);
+  plugin.AnswerSettings(folder.path());
+  ASSERT_TRUE(plugin.Start());
+  const PluginApiDescription* description = plugin.description();
+  ASSERT_EQ(description->functionCount, 9u);
+  for (std::uint32_t i = 0; i < description->functionCount; ++i) {
+    const FunctionDescriptor& descriptor = description->functions[i];
+    SCOPED_TRACE(descriptor.routeTemplate);
+    // Every variable of the template filled with an id no highlight has, so
+    // no route changes a file.
+    std::string path = descriptor.routeTemplate;
+    for (std::size_t open; (open = path.find('{')) != std::string::npos;) {
+      path.replace(open, path.find('}', open) - open + 1, "0");
+    }
+    TestSupport::HostCallRequest request;
+    request.path = path;
+    if (descriptor.method == HTTP_METHOD_PUT) {
+      request.contentType = "application/json";
+      request.body = NameBody("renamed");
+    }
+    // Binding errors come before the handler and carry no status; every
+    // answer here is the handler's own.
+    const HostCallReply reply = plugin.Call(descriptor.function.name, request);
+    EXPECT_TRUE(!reply.hasError || reply.status != 0) << reply.error;
+  }
+}
+
 TEST(HighlightsService, UnreadableResourcesLeaveItDisabledAndEmpty) {
   HighlightsHost plugin;
   ASSERT_TRUE(plugin.Start());
@@ -106,7 +135,8 @@ TEST(HighlightsService, UnreadableResourcesLeaveItDisabledAndEmpty) {
   EXPECT_FALSE(config.value.FindField("isHighlightsEnabled")->GetBool(true));
   EXPECT_STREQ(config.value.FindField("invalidHighlightNameCharacters")->GetString(),
                kInvalidCharacters);
-  EXPECT_STREQ(plugin.Call(kFolder, "/kyn-highlights/v1/highlights-folder-path").value.GetString(), "");
+  EXPECT_STREQ(plugin.Call(kFolder, "/kyn-highlights/v1/highlights-folder-path").value.GetString(),
+               "");
   EXPECT_EQ(plugin.Call(kList, "/kyn-highlights/v1/highlights").value.Size(), 0u);
   EXPECT_TRUE(plugin.Published(TestSupport::kHighlightsEvent).empty());
   // Every gated route answers 503 before it looks at the id.
@@ -128,7 +158,8 @@ TEST_F(EnabledService, StartsWithTheConfigThenScansNewestFirst) {
   const BindingProperty list = List();
   EXPECT_EQ(Names(list), (std::vector<std::string>{"new", "mid", "old"}));
   std::set<std::uint64_t> ids;
-  for (const BindingProperty& record : list.Elements()) ids.insert(record.FindField("id")->GetUnsigned());
+  for (const BindingProperty& record : list.Elements())
+    ids.insert(record.FindField("id")->GetUnsigned());
   EXPECT_EQ(ids, (std::set<std::uint64_t>{1, 2, 3}));
   const BindingProperty& first = list.Elements()[0];
   EXPECT_STREQ(first.FindField("url")->GetString(), "/kyn-highlights-videos/assets/new.webm");
@@ -219,12 +250,18 @@ TEST_F(EnabledService, BodiesThatAreNoHighlightNameTheWholeValue) {
     const char* message;
   };
   const Case kCases[] = {
-      {"application/json", "{}", kNoName},         {"application/json", "null", kRequired},
-      {"application/json", " ", kRequired},        {"application/json", "[1]", kNotAStructure},
-      {"application/json", "\"x\"", kNotAStructure}, {"application/json", "5", kNotAStructure},
-      {"application/x-yaml", "~", kRequired},      {"application/x-yaml", "- 1", kNotAStructure},
-      {"application/x-yaml", "a: 1", kNoName},     {"application/x-msgpack", "\xc0", kRequired},
-      {"application/x-msgpack", "\x80", kNoName},  {"application/x-msgpack", "\x91\x01", kNotAStructure},
+      {"application/json", "{}", kNoName},
+      {"application/json", "null", kRequired},
+      {"application/json", " ", kRequired},
+      {"application/json", "[1]", kNotAStructure},
+      {"application/json", "\"x\"", kNotAStructure},
+      {"application/json", "5", kNotAStructure},
+      {"application/x-yaml", "~", kRequired},
+      {"application/x-yaml", "- 1", kNotAStructure},
+      {"application/x-yaml", "a: 1", kNoName},
+      {"application/x-msgpack", "\xc0", kRequired},
+      {"application/x-msgpack", "\x80", kNoName},
+      {"application/x-msgpack", "\x91\x01", kNotAStructure},
   };
   // Bodies are converted before the handler looks at the enabled flag.
   for (const bool enabled : {true, false}) {
@@ -275,7 +312,8 @@ TEST_F(EnabledService, DeleteRemovesFileAndRecordEvenWhenTheFileIsGone) {
 
 TEST_F(EnabledService, SettingsEventsChooseTheFolder) {
   const std::string defaultFolder =
-      plugin_.Call(kDefaultFolder, "/kyn-highlights/v1/highlights-folder-path/default").value.GetString();
+      plugin_.Call(kDefaultFolder, "/kyn-highlights/v1/highlights-folder-path/default")
+          .value.GetString();
   const int scans = plugin_.CountLogs("kyn-highlights: Starting file scan");
   // The same folder again: nothing.
   plugin_.SendSettings("Update", folder_.path());
@@ -320,7 +358,8 @@ TEST_F(EnabledService, RenameAfterAFolderChangeWhileOffStaysInTheFilesFolder) {
   ASSERT_FALSE(renamed.hasError) << renamed.error;
   EXPECT_TRUE(Exists(folder_.PathOf("kept.webm")));
   EXPECT_FALSE(Exists(other.PathOf("kept.webm")));
-  EXPECT_STREQ(renamed.value.FindField("filepath")->GetString(), folder_.PathOf("kept.webm").c_str());
+  EXPECT_STREQ(renamed.value.FindField("filepath")->GetString(),
+               folder_.PathOf("kept.webm").c_str());
 }
 
 TEST_F(EnabledService, ConcurrentRequestsAndEventsKeepTheListWhole) {
@@ -331,7 +370,8 @@ TEST_F(EnabledService, ConcurrentRequestsAndEventsKeepTheListWhole) {
       for (int i = 0; i < 150; ++i) {
         const BindingProperty list = List();
         if (list.Size() != 3) failed = true;
-        if (t == 0 && i % 25 == 0) static_cast<void>(plugin_.Call(kRescan, "/kyn-highlights/v1/highlights"));
+        if (t == 0 && i % 25 == 0)
+          static_cast<void>(plugin_.Call(kRescan, "/kyn-highlights/v1/highlights"));
         if (t == 1) plugin_.SendConfig("Update", true);
         if (t == 2 && list.Size() > 0) {
           const std::uint64_t id = list.Elements()[0].FindField("id")->GetUnsigned();
@@ -339,7 +379,9 @@ TEST_F(EnabledService, ConcurrentRequestsAndEventsKeepTheListWhole) {
         }
         if (t == 3) {
           const std::uint64_t id = IdOf(list, i % 2 == 0 ? "old" : "renamed");
-          if (id != 0) static_cast<void>(plugin_.Call(kPut, One(id), NameBody(i % 2 == 0 ? "renamed" : "old")));
+          if (id != 0)
+            static_cast<void>(
+                plugin_.Call(kPut, One(id), NameBody(i % 2 == 0 ? "renamed" : "old")));
         }
       }
     });
@@ -349,7 +391,8 @@ TEST_F(EnabledService, ConcurrentRequestsAndEventsKeepTheListWhole) {
   const BindingProperty list = List();
   ASSERT_EQ(list.Size(), 3u);
   int present = 0;
-  for (const BindingProperty& record : list.Elements()) present += Exists(record.FindField("filepath")->GetString());
+  for (const BindingProperty& record : list.Elements())
+    present += Exists(record.FindField("filepath")->GetString());
   EXPECT_EQ(present, 3);
 }
 

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "binding/BindingRegistry.h"
+#include "logging/Logger.h"
 #include "routing/InvokeEntry.h"
 #include "routing/Reply.h"
 #include "support/HostCall.h"
+#include "support/LogCapture.h"
 
 namespace RouterTest {
 enum class Mood : std::int32_t { Calm = 0, Busy = 1 };
@@ -421,4 +423,34 @@ TEST(RouterTransport, TransportRequestCarriesTheCallAndThrowsStayInside) {
 }
 
 }  // namespace
+TEST(RouterRegistration, RoutesThatCannotBindTheirArgumentsAreLoggedAndLeftOut) {
+  Corvan::Testing::LogCapture log;
+  BindingRegistry registry;
+  Router router(registry);
+  Handlers handlers;
+  // The variable names no path argument; the handler's second parameter
+  // has no name; the third route is sound.
+  router.Put("/t/echo/{clip}", &handlers, &Handlers::Echo)
+      .AddPathArgument("id", "")
+      .AddBodyArgument("clip", "");
+  router.Put("/t/half/{id}", &handlers, &Handlers::Echo).AddPathArgument("id", "");
+  router.Put("/t/whole/{id}", &handlers, &Handlers::Echo)
+      .AddPathArgument("id", "")
+      .AddBodyArgument("clip", "");
+  const PluginApiDescription& description = router.BuildDescription();
+  ASSERT_EQ(description.functionCount, 1u);
+  EXPECT_NE(router.FindBinding("PutTWholeById"), nullptr);
+  EXPECT_EQ(registry.FindFunction("PutTEchoByClip"), nullptr);
+  EXPECT_EQ(registry.FindFunction("PutTHalfById"), nullptr);
+  std::vector<std::string> errors;
+  for (const auto& line : log.Lines()) {
+    if (line.level == kLogError) errors.push_back(line.message);
+  }
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                        "Route PUT /t/echo/{clip} is not registered: its template variable 'clip' "
+                        "names no path argument",
+                        "Route PUT /t/half/{id} is not registered: parameter 2 of its handler has "
+                        "no argument name"}));
+}
+
 }  // namespace Corvan

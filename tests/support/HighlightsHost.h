@@ -39,6 +39,8 @@ class HighlightsHost {
   HighlightsHost& operator=(const HighlightsHost&) = delete;
 
   bool loaded() const { return context_ != nullptr; }
+  // The API description the module handed back.
+  const PluginApiDescription* description() const { return block_.apiDescription; }
   ScriptedHost& host() { return host_; }
 
   // What the two resources answer at start; unanswered ones fail with 404.

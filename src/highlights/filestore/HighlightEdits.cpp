@@ -1,9 +1,9 @@
 // Renaming and deleting one highlight: the file first, then the list, so a
 // failed file operation changes nothing the user sees.
 #include <optional>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "highlights/HighlightsList.h"
 #include "highlights/filestore/HighlightsFileManager.h"
@@ -40,8 +40,8 @@ HighlightEditResult HighlightsFileManager::PutHighlight(std::uint64_t id,
   const std::int32_t shown = ShownHighlightId(id);
   std::optional<Api::Highlight> found = list->GetHighlight(id);
   if (!found) {
-    Log(kLogWarn, LogCategory::DBG, "kyn-highlights: PutHighlight: highlight ID does not exist: '%d'",
-        shown);
+    Log(kLogWarn, LogCategory::DBG,
+        "kyn-highlights: PutHighlight: highlight ID does not exist: '%d'", shown);
     return Failed(HighlightEditOutcome::NoSuchId);
   }
   if (request.name.empty()) {
