@@ -7,15 +7,13 @@
 
 #include "HostLog.h"
 #include "HttpIo.h"
+#include "IoStandby.h"
 
 namespace Corvan::Host {
 
 namespace {
 
-// Threads that run the connections. One of them is always left to the
-// connections, so one runs blocking work at a time.
-constexpr int kIoThreads = 2;
-// Blocking work beyond that.
+// Blocking work that does not run on the I/O thread itself.
 constexpr int kWorkers = 3;
 // How long a failed accept (no descriptor left) waits before the next.
 constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
@@ -35,12 +33,17 @@ struct Core {
 
 struct HttpServer::State {
   std::unique_ptr<Core> core = std::make_unique<Core>();
+  IoStandby standby{core->context.io};
   std::uint16_t port = 0;
-  std::vector<std::thread> threads;
+  std::thread ioThread;
   std::unique_ptr<asio::thread_pool> workers = std::make_unique<asio::thread_pool>(kWorkers);
-  std::atomic<int> inlineSlots{kIoThreads - 1};
   bool stopped = false;
 };
+
+namespace {
+// Set on the thread that runs blocking work now.
+thread_local bool tInBlockingWork = false;
+}  // namespace
 
 void Core::Accept() {
   acceptor.async_accept(asio::make_strand(context.io), [this](boost::system::error_code error, Socket socket) {
@@ -114,20 +117,24 @@ void HttpServer::Start(Handler handler, EventStream* events) {
   core.context.handler = std::move(handler);
   core.context.events = events;
   core.Accept();
-  for (int i = 0; i < kIoThreads; ++i) {
-    state_->threads.emplace_back([&core] { core.context.io.run(); });
-  }
+  state_->ioThread = std::thread([&core] { core.context.io.run(); });
+  state_->standby.Start();
 }
 
 void HttpServer::RunBlocking(std::function<void()> work) {
   State& state = *state_;
-  if (state.inlineSlots.fetch_sub(1) > 0) {
-    work();
-    ++state.inlineSlots;
+  // Only the I/O thread runs blocking work itself: the standby keeps the
+  // connections going meanwhile. The standby, running handlers in its
+  // stead, hands its blocking work on.
+  if (std::this_thread::get_id() != state.ioThread.get_id() || tInBlockingWork) {
+    asio::post(*state.workers, std::move(work));
     return;
   }
-  ++state.inlineSlots;
-  asio::post(*state.workers, std::move(work));
+  tInBlockingWork = true;
+  state.standby.Enter();
+  work();
+  state.standby.Leave();
+  tInBlockingWork = false;
 }
 
 void HttpServer::Stop() {
@@ -135,8 +142,8 @@ void HttpServer::Stop() {
   if (state.stopped) return;
   state.stopped = true;
   state.core->context.io.stop();
-  for (std::thread& thread : state.threads) thread.join();
-  state.threads.clear();
+  if (state.ioThread.joinable()) state.ioThread.join();
+  state.standby.Stop();
   // Work already running finishes (it may post its answer: the context
   // still lives); queued work is dropped.
   state.workers->stop();

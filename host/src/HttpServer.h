@@ -1,5 +1,5 @@
 // HttpServer: the host's event-driven HTTP/1.1 server on 127.0.0.1, built on
-// Boost.Beast over Boost.Asio. A few I/O threads multiplex every connection;
+// Boost.Beast over Boost.Asio. One I/O thread multiplexes every connection;
 // no connection, event stream or unfinished request holds a thread.
 //
 // Each request is read, checked and handed to the handler: the Host header
@@ -12,10 +12,11 @@
 // `headTimeout`, an idle keep-alive connection closed after `idleTimeout`;
 // beyond `connections` simultaneous connections a new one gets 503.
 //
-// Blocking work (calls into the plugin) goes through RunBlocking: it runs at
-// once on the calling I/O thread while another I/O thread stays free for
-// the connections, else on a small worker pool; so a slow call never stalls
-// the other connections, and a quick one costs no thread hand-over.
+// Blocking work (calls into the plugin) goes through RunBlocking: called on
+// the I/O thread it runs there at once, and a standby thread (IoStandby)
+// serves the connections whenever it takes longer than a few milliseconds;
+// called elsewhere (on the standby) it goes to a small worker pool. So a
+// quick call costs no thread hand-over and a slow one stalls nothing.
 //
 //   HttpServer server;
 //   if (std::string error = server.Bind(8512); !error.empty()) ...;
