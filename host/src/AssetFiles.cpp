@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -17,11 +19,33 @@ bool SafeName(std::string_view name) {
          name.find("..") == name.npos;
 }
 
-std::optional<std::string> RealPath(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
-                                                       &std::free);
-  if (resolved == nullptr) return std::nullopt;
-  return std::string(resolved.get());
+bool SafeRelativePath(std::string_view path) {
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view piece = path.substr(start, end - start);
+    if (piece.empty() || piece == "." || piece == ".." ||
+        piece.find_first_of(std::string_view("\\\0", 2)) != piece.npos) {
+      return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A decimal number of the whole text, -1 when it is empty or not one.
+long long Decimal(std::string_view text) {
+  long long value = 0;
+  const char* end = text.data() + text.size();
+  const auto [position, error] = std::from_chars(text.data(), end, value);
+  return text.empty() || error != std::errc() || position != end || value < 0 ? -1 : value;
 }
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
@@ -34,11 +58,23 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
 
 }  // namespace
 
+std::optional<std::string> RealPath(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
+                                                       &std::free);
+  if (resolved == nullptr) return std::nullopt;
+  return std::string(resolved.get());
+}
+
 std::optional<std::string> ResolveAsset(const std::string& folder, std::string_view name) {
-  if (folder.empty() || !SafeName(name)) return std::nullopt;
+  if (!SafeName(name)) return std::nullopt;
+  return ResolveInside(folder, name);
+}
+
+std::optional<std::string> ResolveInside(const std::string& folder, std::string_view relative) {
+  if (folder.empty() || !SafeRelativePath(relative)) return std::nullopt;
   const std::optional<std::string> realFolder = RealPath(folder);
   if (!realFolder) return std::nullopt;
-  const std::optional<std::string> file = RealPath(*realFolder + "/" + std::string(name));
+  const std::optional<std::string> file = RealPath(*realFolder + "/" + std::string(relative));
   if (!file) return std::nullopt;
   const std::string prefix = *realFolder == "/" ? "/" : *realFolder + "/";
   if (file->size() <= prefix.size() || file->compare(0, prefix.size(), prefix) != 0) {
@@ -62,6 +98,49 @@ RangeAnswer AnswerRange(const RangeRequest& request, long long size) {
   }
   if (first >= size || first > last) return {RangeAnswer::Kind::Unsatisfiable, 0, 0};
   return {RangeAnswer::Kind::Part, first, last};
+}
+
+RangeRequest ParseRange(std::string_view header) {
+  RangeRequest request;
+  constexpr std::string_view kUnit = "bytes=";
+  if (!header.starts_with(kUnit)) return request;
+  header.remove_prefix(kUnit.size());
+  std::size_t start = 0;
+  while (start <= header.size()) {
+    const std::size_t end = std::min(header.find(',', start), header.size());
+    std::string_view piece = header.substr(start, end - start);
+    while (!piece.empty() && piece.front() == ' ') piece.remove_prefix(1);
+    while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
+    const std::size_t dash = piece.find('-');
+    if (dash == piece.npos) return {};
+    const std::string_view firstText = piece.substr(0, dash);
+    const std::string_view lastText = piece.substr(dash + 1);
+    const long long first = firstText.empty() ? -1 : Decimal(firstText);
+    const long long last = lastText.empty() ? -1 : Decimal(lastText);
+    const bool malformed = (!firstText.empty() && first < 0) || (!lastText.empty() && last < 0) ||
+                           (first < 0 && last < 0);
+    if (malformed) return {};
+    request.ranges.emplace_back(first, last);
+    start = end + 1;
+  }
+  return request;
+}
+
+std::optional<std::string> DecodePercent(std::string_view text) {
+  std::string decoded;
+  decoded.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      decoded += text[i];
+      continue;
+    }
+    const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+    const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+    if (high < 0 || low < 0) return std::nullopt;
+    decoded += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return decoded;
 }
 
 const char* AssetContentType(std::string_view name) {

@@ -23,6 +23,20 @@ namespace Corvan::Host {
 [[nodiscard]] std::optional<std::string> ResolveAsset(const std::string& folder,
                                                       std::string_view name);
 
+// The real path of `relative` (one name, or names joined by "/", none of
+// them empty, "." or "..") when it is a regular file inside the real path
+// of `folder`; nothing otherwise.
+[[nodiscard]] std::optional<std::string> ResolveInside(const std::string& folder,
+                                                       std::string_view relative);
+
+// The path with symbolic links, "." and ".." resolved, or nothing when it
+// does not exist.
+[[nodiscard]] std::optional<std::string> RealPath(const std::string& path);
+
+// Percent-decodes a path piece ("with%20space.webm" is "with space.webm");
+// nothing when a "%" is not followed by two hexadecimal digits.
+[[nodiscard]] std::optional<std::string> DecodePercent(std::string_view text);
+
 // What a Range header asks of a file of `size` bytes. One range is served
 // as asked, with its end clamped to the file; a suffix range ("-500") is
 // the last bytes; a range that starts past the end is unsatisfiable (416).
@@ -40,6 +54,11 @@ struct RangeAnswer {
   long long last = 0;
 };
 [[nodiscard]] RangeAnswer AnswerRange(const RangeRequest& request, long long size);
+
+// The ranges of a Range header value ("bytes=0-99", "bytes=-500",
+// "bytes=5-"); none when the header is absent, of another unit or
+// malformed, which means the whole file.
+[[nodiscard]] RangeRequest ParseRange(std::string_view header);
 
 // The content type of a served file by its extension: "video/webm" for
 // ".webm", "application/octet-stream" otherwise.

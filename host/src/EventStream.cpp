@@ -1,18 +1,12 @@
 #include "EventStream.h"
 
-#include <httplib.h>
-
 #include <algorithm>
-#include <chrono>
 
 #include "JsonEncoding.h"
 
 namespace Corvan::Host {
 
 namespace {
-
-// How long a stream stays silent before it sends a keep-alive comment.
-constexpr auto kKeepAlive = std::chrono::seconds(5);
 
 std::string FieldText(const BindingProperty* field) {
   return field != nullptr && field->kind() == PropertyKind::String
@@ -44,70 +38,43 @@ std::string EventJson(const PublishedEvent& event) {
   return PropertyToJson(message);
 }
 
+EventStream::EventStream(std::size_t clientLimit) : clientLimit_(clientLimit) {}
+
 void EventStream::Broadcast(const PublishedEvent& event) {
-  const std::string text = "data: " + EventJson(event) + "\n\n";
   {
     std::lock_guard<std::mutex> guard(lock_);
-    for (const std::shared_ptr<Client>& client : clients_) {
-      if (client->queue.size() == kQueueLimit) client->queue.pop_front();
-      client->queue.push_back(text);
-    }
+    if (sinks_.empty()) return;  // no text to make for nobody
   }
-  changed_.notify_all();
-}
-
-void EventStream::Serve(httplib::Response& response) {
-  auto client = std::make_shared<Client>();
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!closed_) {
-      // A first comment lets the client see at once that the stream is open.
-      client->queue.push_back(": connected\n\n");
-      clients_.push_back(client);
-    }
-  }
-  response.set_header("Cache-Control", "no-cache");
-  response.set_chunked_content_provider(
-      "text/event-stream",
-      [this, client](std::size_t, httplib::DataSink& sink) {
-        const std::string text = Next(client);
-        if (text.empty() || !sink.is_writable()) {
-          sink.done();
-          return false;
-        }
-        return sink.write(text.data(), text.size());
-      },
-      [this, client](bool) { Drop(client); });
-}
-
-std::string EventStream::Next(const std::shared_ptr<Client>& client) {
-  std::unique_lock<std::mutex> guard(lock_);
-  const bool woken = changed_.wait_for(guard, kKeepAlive, [&] {
-    return closed_ || !client->queue.empty();
-  });
-  if (closed_) return "";
-  if (!woken) return ": keep-alive\n\n";
-  std::string text = std::move(client->queue.front());
-  client->queue.pop_front();
-  return text;
-}
-
-void EventStream::Drop(const std::shared_ptr<Client>& client) {
+  const auto text = std::make_shared<const std::string>("data: " + EventJson(event) + "\n\n");
   std::lock_guard<std::mutex> guard(lock_);
-  std::erase(clients_, client);
+  for (const std::shared_ptr<EventSink>& sink : sinks_) sink->Push(text);
+}
+
+bool EventStream::TryAdd(std::shared_ptr<EventSink> sink) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (closed_ || sinks_.size() >= clientLimit_) return false;
+  sinks_.push_back(std::move(sink));
+  return true;
+}
+
+void EventStream::Remove(const EventSink* sink) {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::erase_if(sinks_, [sink](const std::shared_ptr<EventSink>& s) { return s.get() == sink; });
 }
 
 void EventStream::Close() {
+  std::vector<std::shared_ptr<EventSink>> ended;
   {
     std::lock_guard<std::mutex> guard(lock_);
     closed_ = true;
+    ended.swap(sinks_);
   }
-  changed_.notify_all();
+  for (const std::shared_ptr<EventSink>& sink : ended) sink->End();
 }
 
 std::size_t EventStream::ClientCount() const {
   std::lock_guard<std::mutex> guard(lock_);
-  return clients_.size();
+  return sinks_.size();
 }
 
 }  // namespace Corvan::Host

@@ -1,25 +1,25 @@
-// EventStream: the Server-Sent Events stream of GET /events. Every event
-// published on the EventBus goes to every connected client as one message
-// whose data is one JSON object:
+// EventStream: the Server-Sent Events of GET /events. Every event published
+// on the EventBus goes to every connected client as one message whose data
+// is one JSON object:
 //
 //   data: {"eventName":"OnJsonApiEvent","uri":"/kyn-highlights/v1/highlights",
 //          "eventType":"Update","data":[...]}
 //
 // A resource event's payload {uri, eventType, data} fills the three fields;
-// any other payload goes into "data" with an empty uri and eventType. Each
-// client has its own bounded queue: a client too slow to keep up loses its
-// oldest messages instead of holding the host up. A comment line every few
-// seconds keeps idle connections open and notices clients that left.
+// any other payload goes into "data" with an empty uri and eventType. The
+// text of an event is made once and shared by every client. A client is an
+// EventSink, an asynchronous writer of the server that holds no thread; it
+// keeps its own bounded queue, so a client too slow to keep up loses its
+// oldest messages instead of holding the host up. At most `clientLimit`
+// clients are connected at once.
 //
-//   EventStream stream;
+//   EventStream stream(256);
 //   bus.AddListener([&](const PublishedEvent& e) { stream.Broadcast(e); });
-//   server.Get("/events", [&](auto& req, auto& res) { stream.Serve(res); });
+//   if (!stream.TryAdd(sink)) -> 503
 //   stream.Close();   // ends every client's stream, before the server stops
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,41 +27,42 @@
 
 #include "EventBus.h"
 
-namespace httplib {
-struct Response;
-}
-
 namespace Corvan::Host {
 
 // The JSON object of one event as clients receive it.
 [[nodiscard]] std::string EventJson(const PublishedEvent& event);
+
+// One connected client.
+class EventSink {
+ public:
+  virtual ~EventSink() = default;
+  // Queues a message; called from any thread, returns at once.
+  virtual void Push(const std::shared_ptr<const std::string>& message) = 0;
+  // Ends the client's stream; called from any thread.
+  virtual void End() = 0;
+};
 
 class EventStream {
  public:
   // Messages queued per client at most.
   static constexpr std::size_t kQueueLimit = 1024;
 
+  explicit EventStream(std::size_t clientLimit);
+
   // Sends the event to every client.
   void Broadcast(const PublishedEvent& event);
-  // Makes the response an endless event stream for one new client.
-  void Serve(httplib::Response& response);
-  // Ends every stream; later clients get an empty stream.
+  // Adds a client; false when the stream is full or closed.
+  [[nodiscard]] bool TryAdd(std::shared_ptr<EventSink> sink);
+  // Removes a client whose connection ended.
+  void Remove(const EventSink* sink);
+  // Ends every stream; later clients are refused.
   void Close();
   std::size_t ClientCount() const;
 
  private:
-  struct Client {
-    std::deque<std::string> queue;
-  };
-
-  // Waits for the client's next message; "" when the stream ends, a
-  // comment line after a quiet while.
-  std::string Next(const std::shared_ptr<Client>& client);
-  void Drop(const std::shared_ptr<Client>& client);
-
+  const std::size_t clientLimit_;
   mutable std::mutex lock_;
-  std::condition_variable changed_;
-  std::vector<std::shared_ptr<Client>> clients_;
+  std::vector<std::shared_ptr<EventSink>> sinks_;
   bool closed_ = false;
 };
 

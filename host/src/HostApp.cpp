@@ -20,7 +20,13 @@ StartResult HostApp::Start(const HostOptions& options, const std::string& settin
   return result;  // a failed app stops in its destructor
 }
 
+// Event streams open at once at most; more get 503.
+constexpr std::size_t kEventStreamLimit = 256;
+
 std::string HostApp::Open(const HostOptions& options, const std::string& settingsFile) {
+  if (std::string problem = CheckOptionPaths(options); !problem.empty()) return problem;
+  http_ = std::make_unique<HttpFrontend>();
+  if (std::string error = http_->Bind(options.port); !error.empty()) return error;
   SavedSettings saved;
   if (!settingsFile.empty()) {
     const std::string error = LoadSettingsFile(settingsFile, saved);
@@ -32,8 +38,10 @@ std::string HostApp::Open(const HostOptions& options, const std::string& setting
           folder.folder.c_str());
 
   bus_ = std::make_unique<EventBus>();
-  stream_ = std::make_unique<EventStream>();
+  stream_ = std::make_unique<EventStream>(kEventStreamLimit);
+  listed_ = std::make_unique<ListedFiles>([this] { return FetchListedPaths(*functions_); });
   bus_->AddListener([stream = stream_.get()](const PublishedEvent& e) { stream->Broadcast(e); });
+  bus_->AddListener([listed = listed_.get()](const PublishedEvent& e) { listed->OnEvent(e); });
   resources_ = std::make_unique<HostResources>(
       *bus_, ResourceState{!options.disabled, folder.folder, folder.folder}, settingsFile);
   services_ = std::make_unique<HostServices>(*bus_, *resources_);
@@ -53,12 +61,10 @@ std::string HostApp::Open(const HostOptions& options, const std::string& setting
   parts.functions = functions_.get();
   parts.resources = resources_.get();
   parts.events = stream_.get();
+  parts.listed = listed_.get();
   parts.openApi = RenderOpenApi(module_->Description(), name, module_->PluginVersion());
   parts.webRoot = options.webRoot;
-  http_ = std::make_unique<HttpFrontend>(std::move(parts));
-  if (!http_->Start(options.port)) {
-    return "cannot listen on 127.0.0.1:" + std::to_string(options.port);
-  }
+  http_->Start(std::move(parts));
   return "";
 }
 

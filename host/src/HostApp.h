@@ -1,8 +1,9 @@
-// HostApp: one running host. Start loads the plugin module, offers it the
-// host's services, initialises it and opens the HTTP front end; Stop takes
-// everything down in the reverse order: no HTTP request or event delivery
-// runs any more when the plugin's shutdown is called, and the module is
-// closed last.
+// HostApp: one running host. Start checks the paths it was given, binds
+// the port (so that a busy port is reported before anything is loaded),
+// loads the plugin module, offers it the host's services, initialises it
+// and then serves; Stop takes everything down in the reverse order: no HTTP
+// request or event delivery runs any more when the plugin's shutdown is
+// called, and the module is closed last.
 //
 //   StartResult started = HostApp::Start(options, SettingsFilePath());
 //   if (!started.ok()) { print started.error; }
@@ -21,6 +22,7 @@
 #include "HostResources.h"
 #include "HostServices.h"
 #include "HttpFrontend.h"
+#include "ListedFiles.h"
 #include "ModuleLoader.h"
 #include "PluginFunctions.h"
 
@@ -60,13 +62,14 @@ class HostApp {
   HostApp() = default;
   [[nodiscard]] std::string Open(const HostOptions& options, const std::string& settingsFile);
 
+  std::unique_ptr<HttpFrontend> http_;
   std::unique_ptr<EventBus> bus_;
   std::unique_ptr<EventStream> stream_;
+  std::unique_ptr<ListedFiles> listed_;
   std::unique_ptr<HostResources> resources_;
   std::unique_ptr<HostServices> services_;
   std::unique_ptr<PluginModule> module_;
   std::unique_ptr<PluginFunctions> functions_;
-  std::unique_ptr<HttpFrontend> http_;
   bool stopped_ = false;
 };
 

@@ -1,6 +1,10 @@
 #include "HostOptions.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <charconv>
 #include <climits>
@@ -25,6 +29,8 @@ constexpr const char* kUsage =
 constexpr const char* kMissingValue = "option needs a value: ";
 constexpr const char* kBadPort = "not a port number: ";
 constexpr const char* kUnknown = "unknown option: ";
+constexpr const char* kNotFile = "not a file";
+constexpr const char* kNotFolder = "not a folder";
 }  // namespace Msg
 
 bool ParsePort(const std::string& text, std::uint16_t& port) {
@@ -36,7 +42,28 @@ bool ParsePort(const std::string& text, std::uint16_t& port) {
   return true;
 }
 
+// "" when the path names what it should, else "--option PATH: reason".
+std::string PathProblem(const char* option, const std::string& path, bool folder) {
+  struct stat info {};
+  const char* reason = nullptr;
+  if (stat(path.c_str(), &info) != 0) {
+    reason = std::strerror(errno);
+  } else if (folder != S_ISDIR(info.st_mode)) {
+    reason = folder ? Msg::kNotFolder : Msg::kNotFile;
+  }
+  return reason == nullptr ? "" : std::string(option) + " " + path + ": " + reason;
+}
+
 }  // namespace
+
+std::string CheckOptionPaths(const HostOptions& options) {
+  std::string problem = PathProblem("--module", options.modulePath, false);
+  if (problem.empty() && !options.webRoot.empty()) {
+    problem = PathProblem("--web", options.webRoot, true);
+  }
+  if (problem.empty() && options.folder) problem = PathProblem("--folder", *options.folder, true);
+  return problem;
+}
 
 OptionsResult ParseHostOptions(const std::vector<std::string>& arguments) {
   OptionsResult result;

@@ -40,6 +40,12 @@ struct OptionsResult {
 // defaults.
 [[nodiscard]] OptionsResult ParseHostOptions(const std::vector<std::string>& arguments);
 
+// Why the paths of the options cannot serve, "" when they can: a module
+// file, a web folder or a --folder that does not exist, or is not a file or
+// a folder as it should be (an empty web folder means no viewer). The text
+// names the option and the path.
+[[nodiscard]] std::string CheckOptionPaths(const HostOptions& options);
+
 // The usage text printed for --help and after a wrong command line.
 [[nodiscard]] const char* HostUsage();
 

@@ -1,5 +1,7 @@
 #include "HostResources.h"
 
+#include <sys/stat.h>
+
 #include "HostLog.h"
 #include "JsonEncoding.h"
 #include "SettingsFile.h"
@@ -18,15 +20,17 @@ constexpr const char* kSettingsShape =
 constexpr const char* kMethod = "Method not allowed";
 constexpr const char* kNotFound = "Not found";
 constexpr const char* kTelemetryName = "Telemetry event name missing";
+constexpr const char* kNoFolder = "The folder does not exist: ";
+constexpr const char* kNotFolder = "Not a folder: ";
 }  // namespace Msg
 
 // At most this many telemetry events are kept; the oldest go first.
 constexpr std::size_t kTelemetryKept = 1000;
 
-ResourceAnswer Failure(std::uint32_t status, const char* message) {
+ResourceAnswer Failure(std::uint32_t status, std::string message) {
   ResourceAnswer answer;
   answer.status = status;
-  answer.error = message;
+  answer.error = std::move(message);
   return answer;
 }
 
@@ -56,6 +60,16 @@ const BindingProperty* FolderOf(const BindingProperty& settings) {
   const BindingProperty* folder = data->FindField(kFolderKey);
   if (folder == nullptr || folder->kind() != PropertyKind::String) return nullptr;
   return folder;
+}
+
+// Why the host refuses a folder setting, "" when it takes it. The empty
+// text is taken: it means the default folder.
+std::string FolderRefusal(const std::string& folder) {
+  struct stat info {};
+  if (folder.empty()) return "";
+  if (stat(folder.c_str(), &info) != 0) return Msg::kNoFolder + folder;
+  if (!S_ISDIR(info.st_mode)) return Msg::kNotFolder + folder;
+  return "";
 }
 
 }  // namespace
@@ -109,6 +123,9 @@ ResourceAnswer HostResources::PutConfig(const BindingProperty* body) {
 ResourceAnswer HostResources::PutSettings(const BindingProperty* body) {
   if (body == nullptr || FolderOf(*body) == nullptr) return Failure(400, Msg::kSettingsShape);
   const std::string folder(FolderOf(*body)->GetStringView());
+  if (std::string refusal = FolderRefusal(folder); !refusal.empty()) {
+    return Failure(400, std::move(refusal));
+  }
   std::string error;
   {
     // The file is written under the lock too, so two changes cannot mix

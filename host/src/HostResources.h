@@ -6,7 +6,9 @@
 //   "/telemetry/v1/events/{name}"                    POST only: recorded and logged
 //
 // Both resources answer GET with their current value and take PUT with a
-// JSON value of the same shape; each accepted PUT is published as an
+// JSON value of the same shape (a folder that does not exist or is not a
+// directory is refused with 400; the empty text, the default folder, is
+// taken); each accepted PUT is published as an
 // Update resource event {uri, eventType, data} under the path's event name
 // and under "OnJsonApiEvent", as any resource owner does. A settings change
 // is written to the settings file, so the chosen folder survives a restart.

@@ -1,18 +1,14 @@
 #include "HttpFrontend.h"
 
 #include <fcntl.h>
-#include <httplib.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
+#include <cstring>
 
 #include "AssetFiles.h"
-#include "HostLog.h"
+#include "BodyCompression.h"
 #include "JsonEncoding.h"
+#include "WebFiles.h"
 #include "binding/FlatProperty.h"
 #include "binding/readers/JsonReader.h"
 #include "routing/AsciiCase.h"
@@ -27,14 +23,11 @@ constexpr const char* kNotFound = "Not found";
 constexpr const char* kBadJson = "Request body is not JSON: ";
 constexpr const char* kRange = "Range not satisfiable";
 constexpr const char* kStreamRead = "Reading the plugin's response stream failed";
+constexpr const char* kMethod = "Method not implemented";
 }  // namespace Msg
 
 constexpr const char* kJson = "application/json";
-constexpr const char* kAssetPattern = "/kyn-highlights-videos/assets/(.+)";
-// Request bodies above this size are refused by the server.
-constexpr std::size_t kMaxBody = 64u << 20;
-// Worker threads: each event stream client holds one.
-constexpr std::size_t kWorkers = 16;
+constexpr std::string_view kAssetPrefix = "/kyn-highlights-videos/assets/";
 // A plugin stream is read in pieces of this size, up to the limit.
 constexpr std::uint32_t kStreamChunk = 64u << 10;
 constexpr std::size_t kStreamLimit = 256u << 20;
@@ -49,11 +42,6 @@ std::uint32_t MethodCode(const std::string& method) {
   return HTTP_METHOD_NONE;
 }
 
-void SendError(httplib::Response& response, std::uint32_t status, std::string_view message) {
-  response.status = static_cast<int>(status);
-  response.set_content(ErrorBodyJson(status, message), kJson);
-}
-
 // Reads a plugin stream to its end and releases it once.
 bool DrainStream(const HostResponse& source, std::string& body) {
   void* stream = source.stream;
@@ -61,195 +49,203 @@ bool DrainStream(const HostResponse& source, std::string& body) {
   const HostStreamReleaseFunction release = source.streamRelease;
   bool ok = read != nullptr;
   std::uint8_t more = 1;
+  std::vector<std::uint8_t> buffer(kStreamChunk);
   while (ok && more != 0 && body.size() < kStreamLimit) {
-    std::uint8_t buffer[kStreamChunk];
     std::uint32_t count = kStreamChunk;
-    ok = read(stream, buffer, &count, &more);
-    if (ok) body.append(reinterpret_cast<const char*>(buffer), std::min(count, kStreamChunk));
+    ok = read(stream, buffer.data(), &count, &more);
+    if (ok) body.append(reinterpret_cast<const char*>(buffer.data()), std::min(count, kStreamChunk));
   }
   if (release != nullptr) release(stream);
   return ok;
 }
 
 // Headers the server computes itself.
-bool ServerHeader(const std::string& name) {
+bool ServerHeader(const char* name) {
   const std::string lower = AsciiLowered(name);
   return lower == "content-length" || lower == "transfer-encoding" || lower == "connection";
 }
 
-void WritePluginAnswer(const HostResponse& answer, httplib::Response& response) {
-  std::uint32_t status = HttpStatusOf(answer);
-  std::string contentType = kJson;
+HttpReply PluginReply(const HostResponse& answer) {
+  const std::uint32_t status = HttpStatusOf(answer);
+  HttpReply reply;
+  reply.contentType = kJson;
   const HostHeaderPair* headers = answer.headers;
   for (std::uint32_t i = 0; headers != nullptr && i < answer.headerCount; ++i) {
     if (headers[i].name == nullptr || headers[i].value == nullptr) continue;
     if (AsciiLowered(headers[i].name) == "content-type") {
-      contentType = headers[i].value;
+      reply.contentType = headers[i].value;
     } else if (!ServerHeader(headers[i].name)) {
-      response.set_header(headers[i].name, headers[i].value);
+      reply.headers.emplace_back(headers[i].name, headers[i].value);
     }
   }
   if (answer.result.hasError != 0) {
     if (answer.stream != nullptr && answer.streamRelease != nullptr) {
       answer.streamRelease(answer.stream);
     }
-    return SendError(response, status, ErrorTextOf(answer));
+    HttpReply error = ErrorReply(status, ErrorTextOf(answer));
+    error.headers = std::move(reply.headers);
+    return error;
   }
   if (answer.stream != nullptr) {
-    std::string body;
-    if (!DrainStream(answer, body)) return SendError(response, 500, Msg::kStreamRead);
-    response.status = static_cast<int>(status == 204 ? 200 : status);
-    if (contentType == kJson) contentType = "application/octet-stream";
-    response.set_content(std::move(body), contentType.c_str());
-    return;
+    if (!DrainStream(answer, reply.body)) return ErrorReply(500, Msg::kStreamRead);
+    reply.status = status == 204 ? 200 : status;
+    if (reply.contentType == kJson) reply.contentType = "application/octet-stream";
+    return reply;
   }
-  response.status = static_cast<int>(status);
+  reply.status = status;
   const FlatProperty value = ResultValue(answer.result);
-  if (value.kind != FLAT_NULL) response.set_content(FlatToJson(value), contentType.c_str());
+  if (value.kind != FLAT_NULL) {
+    reply.body = FlatToJson(value);
+  } else {
+    reply.contentType.clear();
+  }
+  return reply;
+}
+
+// The answer for a listed video: the whole file or the one range asked for.
+HttpReply AssetReply(const std::string& file, std::string_view name, std::string_view range) {
+  UniqueFd descriptor(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  if (!descriptor || fstat(descriptor.get(), &info) != 0) return ErrorReply(404, Msg::kNotFound);
+  const RangeAnswer part = AnswerRange(ParseRange(range), info.st_size);
+  if (part.kind == RangeAnswer::Kind::Unsatisfiable) {
+    HttpReply refused = ErrorReply(416, Msg::kRange);
+    refused.headers.emplace_back("Content-Range", "bytes */" + std::to_string(info.st_size));
+    return refused;
+  }
+  HttpReply reply;
+  reply.contentType = AssetContentType(name);
+  reply.headers.emplace_back("Accept-Ranges", "bytes");
+  reply.file.file = std::move(descriptor);
+  reply.file.length = static_cast<std::uint64_t>(info.st_size);
+  if (part.kind == RangeAnswer::Kind::Part) {
+    reply.status = 206;
+    reply.file.offset = static_cast<std::uint64_t>(part.first);
+    reply.file.length = static_cast<std::uint64_t>(part.last - part.first + 1);
+    reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(part.first) + "-" +
+                                                    std::to_string(part.last) + "/" +
+                                                    std::to_string(info.st_size));
+  }
+  return reply;
 }
 
 }  // namespace
 
-HttpFrontend::HttpFrontend(FrontendParts parts)
-    : parts_(std::move(parts)), server_(std::make_unique<httplib::Server>()) {
-  server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  server_->set_payload_max_length(kMaxBody);
-  // The library's default also sets SO_REUSEPORT, with which a second host
-  // binds the same port and silently shares its requests; SO_REUSEADDR
-  // alone still lets a restarted host take its port back at once.
-  // TCP_NODELAY, inherited by the accepted connections, keeps small answers
-  // from waiting for the client's delayed acknowledgement.
-  server_->set_socket_options([](socket_t socket) {
-    const int yes = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-  });
-  Routes();
-}
+// The host's own routes, tried in this order before the plugin's.
+const HttpFrontend::Route HttpFrontend::kRoutes[] = {
+    {"GET", "/events", false, &HttpFrontend::ServeEvents},
+    {"GET", "/openapi.json", false, &HttpFrontend::ServeOpenApi},
+    {"GET", kAssetPrefix.data(), true, &HttpFrontend::ServeAsset},
+    {nullptr, kConfigPath, false, &HttpFrontend::ServeResource},
+    {nullptr, kSettingsPath, false, &HttpFrontend::ServeResource},
+    {"POST", kTelemetryPrefix, true, &HttpFrontend::ServeResource},
+};
 
-HttpFrontend::~HttpFrontend() { Stop(); }
-
-void HttpFrontend::Routes() {
-  httplib::Server& s = *server_;
-  s.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-    parts_.events->Serve(response);
-  });
-  s.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(parts_.openApi, kJson);
-  });
-  s.Get(kAssetPattern, [this](const httplib::Request& request, httplib::Response& response) {
-    ServeAsset(request, response);
-  });
-  for (const char* path : {kConfigPath, kSettingsPath}) {
-    s.Get(path, [this](const auto& q, auto& r) { ServeResource(q, r, HTTP_METHOD_GET); });
-    s.Put(path, [this](const auto& q, auto& r) { ServeResource(q, r, HTTP_METHOD_PUT); });
-    s.Post(path, [this](const auto& q, auto& r) { ServeResource(q, r, HTTP_METHOD_POST); });
-    s.Delete(path, [this](const auto& q, auto& r) { ServeResource(q, r, HTTP_METHOD_DELETE); });
-  }
-  s.Post(std::string(kTelemetryPrefix) + ".+",
-         [this](const auto& q, auto& r) { ServeResource(q, r, HTTP_METHOD_POST); });
-  const auto plugin = [this](const httplib::Request& q, httplib::Response& r) {
-    ServePlugin(q, r);
-  };
-  s.Get(".*", plugin);
-  s.Post(".*", plugin);
-  s.Put(".*", plugin);
-  s.Patch(".*", plugin);
-  s.Delete(".*", plugin);
-  s.Options(".*", plugin);
-  std::error_code error;
-  if (!parts_.webRoot.empty() && std::filesystem::is_directory(parts_.webRoot, error)) {
-    s.set_mount_point("/", parts_.webRoot);
-  }
-}
-
-bool HttpFrontend::Start(std::uint16_t port) {
-  if (port == 0) {
-    const int bound = server_->bind_to_any_port("127.0.0.1");
-    if (bound <= 0) return false;
-    port_ = static_cast<std::uint16_t>(bound);
-  } else {
-    if (!server_->bind_to_port("127.0.0.1", port)) return false;
-    port_ = port;
-  }
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
-  return true;
+void HttpFrontend::Start(FrontendParts parts) {
+  parts_ = std::move(parts);
+  server_.Start([this](HttpRequest&& request, HttpResponder respond) { Handle(std::move(request), respond); },
+                parts_.events);
 }
 
 void HttpFrontend::Stop() {
   if (parts_.events != nullptr) parts_.events->Close();
-  server_->stop();
-  if (thread_.joinable()) thread_.join();
+  server_.Stop();
 }
 
-void HttpFrontend::ServePlugin(const httplib::Request& request, httplib::Response& response) {
-  OwnedRequest call;
-  call.method = MethodCode(request.method);
-  call.path = request.target.empty() ? request.path : request.target;
-  for (const auto& [name, value] : request.headers) call.headers.emplace_back(name, value);
-  call.contentType = request.get_header_value("Content-Type");
-  call.body = request.body;
+void HttpFrontend::Handle(HttpRequest&& request, const HttpResponder& respond) {
+  const std::string_view path = request.Path();
+  for (const Route& route : kRoutes) {
+    const bool methodMatches = route.method == nullptr || request.method == route.method ||
+                               (request.IsRead() && std::strcmp(route.method, "GET") == 0);
+    const bool pathMatches = route.prefix ? path.starts_with(route.path) : path == route.path;
+    if (methodMatches && pathMatches) return (this->*route.serve)(request, respond);
+  }
+  const std::uint32_t method = MethodCode(request.method);
+  if (method == HTTP_METHOD_NONE) return respond(ErrorReply(501, Msg::kMethod));
   const FunctionDescriptor* descriptor =
-      parts_.functions != nullptr ? parts_.functions->Find(call.method, "", call.path) : nullptr;
-  if (descriptor == nullptr) return SendError(response, 404, Msg::kNotFound);
-  parts_.functions->Call(*descriptor, call, 0, [&](const HostResponse& answer) {
-    WritePluginAnswer(answer, response);
+      parts_.functions != nullptr ? parts_.functions->Find(method, "", request.target) : nullptr;
+  if (descriptor != nullptr) return ServePlugin(request, respond, *descriptor);
+  if (request.IsRead()) return ServeWebFile(request, respond);
+  respond(ErrorReply(404, Msg::kNotFound));
+}
+
+void HttpFrontend::ServeEvents(HttpRequest&, const HttpResponder& respond) {
+  HttpReply reply;
+  reply.eventStream = true;
+  reply.contentType = "text/event-stream";
+  respond(std::move(reply));
+}
+
+void HttpFrontend::ServeOpenApi(HttpRequest& request, const HttpResponder& respond) {
+  HttpReply reply = JsonReply(200, parts_.openApi);
+  CompressReply(reply, request.Header("Accept-Encoding"));
+  respond(std::move(reply));
+}
+
+void HttpFrontend::ServeWebFile(HttpRequest& request, const HttpResponder& respond) {
+  std::optional<HttpReply> reply = WebFileReply(parts_.webRoot, request.Path());
+  if (!reply) return respond(ErrorReply(404, Msg::kNotFound));
+  CompressReply(*reply, request.Header("Accept-Encoding"));
+  respond(std::move(*reply));
+}
+
+void HttpFrontend::ServePlugin(HttpRequest& request, const HttpResponder& respond,
+                               const FunctionDescriptor& descriptor) {
+  server_.RunBlocking([this, &descriptor, respond, request = std::move(request)]() mutable {
+    const std::string accept(request.Header("Accept-Encoding"));
+    OwnedRequest call;
+    call.method = MethodCode(request.method);
+    call.contentType = request.Header("Content-Type");
+    call.path = std::move(request.target);
+    call.headers = std::move(request.headers);
+    call.body = std::move(request.body);
+    HttpReply reply;
+    parts_.functions->Call(descriptor, call, 0,
+                           [&](const HostResponse& answer) { reply = PluginReply(answer); });
+    // A request that is no read may have changed what the plugin lists.
+    if (call.method != HTTP_METHOD_GET && parts_.listed != nullptr) parts_.listed->Invalidate();
+    CompressReply(reply, accept);
+    respond(std::move(reply));
   });
 }
 
-void HttpFrontend::ServeResource(const httplib::Request& request, httplib::Response& response,
-                                 std::uint32_t method) {
-  BindingResult body = ReadJson(request.body);
-  if (!body.success) {
-    return SendError(response, 400, std::string(Msg::kBadJson) + body.ErrorText());
-  }
-  const bool hasBody = !body.property.IsEmpty();
-  ResourceAnswer answer =
-      parts_.resources->Handle(method, request.path, hasBody ? &body.property : nullptr);
-  if (!answer.error.empty()) return SendError(response, answer.status, answer.error);
-  response.status = static_cast<int>(answer.status);
-  if (answer.status != 204) response.set_content(PropertyToJson(answer.value), kJson);
+void HttpFrontend::ServeResource(HttpRequest& request, const HttpResponder& respond) {
+  const auto serve = [this, respond, request = std::move(request)] {
+    BindingResult body = ReadJson(request.body);
+    if (!body.success) {
+      return respond(ErrorReply(400, std::string(Msg::kBadJson) + body.ErrorText()));
+    }
+    const bool hasBody = !body.property.IsEmpty();
+    ResourceAnswer answer = parts_.resources->Handle(MethodCode(request.method), request.Path(),
+                                                     hasBody ? &body.property : nullptr);
+    if (!answer.error.empty()) return respond(ErrorReply(answer.status, answer.error));
+    HttpReply reply;
+    reply.status = answer.status;
+    if (answer.status != 204) reply = JsonReply(answer.status, PropertyToJson(answer.value));
+    respond(std::move(reply));
+  };
+  // A change writes the settings file and publishes events: not on the I/O
+  // thread.
+  if (request.IsRead()) return serve();
+  server_.RunBlocking(serve);
 }
 
-void HttpFrontend::ServeAsset(const httplib::Request& request, httplib::Response& response) {
-  const std::string name = request.matches[1];
+void HttpFrontend::ServeAsset(HttpRequest& request, const HttpResponder& respond) {
+  const std::optional<std::string> name = DecodePercent(request.Path().substr(kAssetPrefix.size()));
   const std::optional<std::string> file =
-      ResolveAsset(parts_.resources->EffectiveFolder(), name);
-  const int descriptor = file ? open(file->c_str(), O_RDONLY | O_CLOEXEC) : -1;
-  struct stat info {};
-  // The server cuts the request's ranges out of any answer as they stand,
-  // an error body included, and a range past the end of the file would get
-  // a wrong Content-Range and a body it cannot fill; so the ranges are
-  // checked here and replaced by the one to serve, or none.
-  httplib::Ranges& ranges = const_cast<httplib::Request&>(request).ranges;
-  if (descriptor < 0 || fstat(descriptor, &info) != 0) {
-    if (descriptor >= 0) close(descriptor);
-    ranges.clear();
-    return SendError(response, 404, Msg::kNotFound);
+      name ? ResolveAsset(parts_.resources->EffectiveFolder(), *name) : std::nullopt;
+  if (!file || parts_.listed == nullptr) return respond(ErrorReply(404, Msg::kNotFound));
+  const std::string range(request.Header("Range"));
+  switch (parts_.listed->Check(*name, *file)) {
+    case ListedFiles::Answer::Listed: return respond(AssetReply(*file, *name, range));
+    case ListedFiles::Answer::NotListed: return respond(ErrorReply(404, Msg::kNotFound));
+    case ListedFiles::Answer::Unknown: break;
   }
-  RangeRequest asked;
-  for (const auto& [first, last] : ranges) asked.ranges.emplace_back(first, last);
-  const RangeAnswer range = AnswerRange(asked, info.st_size);
-  ranges.clear();
-  if (range.kind == RangeAnswer::Kind::Unsatisfiable) {
-    close(descriptor);
-    response.set_header("Content-Range", "bytes */" + std::to_string(info.st_size));
-    return SendError(response, 416, Msg::kRange);
-  }
-  if (range.kind == RangeAnswer::Kind::Part) ranges.emplace_back(range.first, range.last);
-  response.set_header("Accept-Ranges", "bytes");
-  // The status stays unset: the server answers 206 with the requested
-  // part when the request has a Range header, else 200.
-  response.set_content_provider(
-      static_cast<std::size_t>(info.st_size), AssetContentType(name),
-      [descriptor](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-        char buffer[kStreamChunk];
-        const ssize_t count = pread(descriptor, buffer, std::min<std::size_t>(length, sizeof buffer),
-                                    static_cast<off_t>(offset));
-        if (count <= 0) return false;
-        return sink.write(buffer, static_cast<std::size_t>(count));
-      },
-      [descriptor](bool) { close(descriptor); });
+  // Asking the plugin for its list is blocking work.
+  server_.RunBlocking([this, respond, name = *name, file = *file, range] {
+    if (!parts_.listed->CheckFetching(name, file)) return respond(ErrorReply(404, Msg::kNotFound));
+    respond(AssetReply(file, name, range));
+  });
 }
 
 }  // namespace Corvan::Host

@@ -1,37 +1,36 @@
-// HttpFrontend: the host's HTTP server on 127.0.0.1 (cpp-httplib).
+// HttpFrontend: what the host answers over HTTP on 127.0.0.1, on top of the
+// HttpServer.
 //
 //   GET  /events                               Server-Sent Events of every event
 //   GET  /openapi.json                         the plugin's API as OpenAPI 3.0
-//   GET  /kyn-highlights-videos/assets/{name}  a video of the current folder
+//   GET  /kyn-highlights-videos/assets/{name}  a video the plugin lists
 //   GET, PUT  the host's resources; POST /telemetry/v1/events/{name}
 //   any  a path matching a plugin function's method and route template
-//   GET  other paths: the web viewer's static files, when its folder exists
+//   GET  other paths: the web viewer's files, when its folder holds them
 //
 // A plugin function gets the raw path with its query, the request headers,
 // the content type and the body; its answer goes out as JSON with this
 // status: the response's status when set; otherwise 400 for an error, 204
 // for the empty success result and 200 for a value. Error answers carry
 // {"httpStatus": n, "message": text}; an unknown path is 404 "Not found".
+// Calls into the plugin run as the server's blocking work; everything else
+// is answered on the I/O thread. JSON and text answers are compressed when
+// the client asks and the size makes it worth it; videos never are.
 //
-//   HttpFrontend http(deps);
-//   if (!http.Start(8512)) ...;   // then http.port()
+//   HttpFrontend http;
+//   if (std::string error = http.Bind(8512); !error.empty()) ...;   // before the plugin loads
+//   http.Start(parts);   // then http.port()
 //   http.Stop();
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "EventStream.h"
 #include "HostResources.h"
+#include "HttpServer.h"
+#include "ListedFiles.h"
 #include "PluginFunctions.h"
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
 
 namespace Corvan::Host {
 
@@ -39,38 +38,51 @@ struct FrontendParts {
   const PluginFunctions* functions = nullptr;
   HostResources* resources = nullptr;
   EventStream* events = nullptr;
+  ListedFiles* listed = nullptr;
   // The OpenAPI document, rendered once.
   std::string openApi;
-  // The web viewer's directory; not served when it does not exist.
+  // The web viewer's directory.
   std::string webRoot;
 };
 
 class HttpFrontend {
  public:
-  explicit HttpFrontend(FrontendParts parts);
-  ~HttpFrontend();
+  explicit HttpFrontend(HttpLimits limits = {}) : server_(limits) {}
   HttpFrontend(const HttpFrontend&) = delete;
   HttpFrontend& operator=(const HttpFrontend&) = delete;
 
-  // Binds 127.0.0.1 at the port (0: a free one) and serves on a thread of
-  // its own; false when the port cannot be bound.
-  [[nodiscard]] bool Start(std::uint16_t port);
+  // Binds 127.0.0.1 at the port (0: a free one); the reason when that
+  // fails, "" on success.
+  [[nodiscard]] std::string Bind(std::uint16_t port) { return server_.Bind(port); }
+  // Starts answering with these parts.
+  void Start(FrontendParts parts);
   // The bound port.
-  std::uint16_t port() const { return port_; }
-  // Ends the event streams, stops accepting and joins the server.
+  std::uint16_t port() const { return server_.port(); }
+  // Ends the event streams, closes every connection and joins the threads.
   void Stop();
 
  private:
-  void Routes();
-  void ServePlugin(const httplib::Request& request, httplib::Response& response);
-  void ServeResource(const httplib::Request& request, httplib::Response& response,
-                     std::uint32_t method);
-  void ServeAsset(const httplib::Request& request, httplib::Response& response);
+  // One host route: its method ("GET" takes HEAD too; null: every method),
+  // its path, matched whole or as a prefix, and its handler.
+  struct Route {
+    const char* method;
+    const char* path;
+    bool prefix;
+    void (HttpFrontend::*serve)(HttpRequest& request, const HttpResponder& respond);
+  };
+  static const Route kRoutes[];
+
+  void Handle(HttpRequest&& request, const HttpResponder& respond);
+  void ServeEvents(HttpRequest& request, const HttpResponder& respond);
+  void ServeOpenApi(HttpRequest& request, const HttpResponder& respond);
+  void ServeAsset(HttpRequest& request, const HttpResponder& respond);
+  void ServeResource(HttpRequest& request, const HttpResponder& respond);
+  void ServePlugin(HttpRequest& request, const HttpResponder& respond,
+                   const FunctionDescriptor& descriptor);
+  void ServeWebFile(HttpRequest& request, const HttpResponder& respond);
 
   FrontendParts parts_;
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  std::uint16_t port_ = 0;
+  HttpServer server_;
 };
 
 }  // namespace Corvan::Host

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include <string>
 #include <vector>
@@ -11,6 +12,20 @@
 #include "HostLog.h"
 
 using namespace Corvan::Host;
+
+namespace {
+
+// Every connection holds a descriptor: the soft limit, often 1,024, is
+// raised to the hard one so that the connection cap is what turns clients
+// away.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const OptionsResult parsed = ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -27,15 +42,17 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+  RaiseDescriptorLimit();
 
   StartResult started = HostApp::Start(parsed.options, SettingsFilePath());
   if (!started.ok()) {
     HostLog(LOG_LEVEL_ERROR, "%s", started.error.c_str());
     return 1;
   }
-  std::printf("kyn-host: serving %s (highlights folder: %s)\nOpen %s in a browser; Ctrl-C stops.\n",
-              started.app->Url().c_str(), started.app->Folder().c_str(),
-              started.app->Url().c_str());
+  // The address comes first, on a line of its own, so that it is easy to
+  // find and to copy.
+  std::printf("kyn-host: serving %s\nhighlights folder: %s\nOpen the address in a browser; Ctrl-C stops.\n",
+              started.app->Url().c_str(), started.app->Folder().c_str());
   std::fflush(stdout);
   int signal = 0;
   sigwait(&stopSignals, &signal);

@@ -1,7 +1,6 @@
 // The real highlights plugin behind the development host, over HTTP: the
 // routes, the host resources steering it, the event stream and a bounded
 // load of mixed requests.
-#include <httplib.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -22,7 +21,9 @@ namespace {
 
 using Corvan::BindingProperty;
 using HostTestSupport::Json;
+using HostTestSupport::RawConnection;
 using HostTestSupport::TempDir;
+using HostTestSupport::TestHttpClient;
 using HostTestSupport::WaitFor;
 
 // The host running the built plugin over a folder of three highlights.
@@ -42,13 +43,16 @@ class HighlightsOverHttp : public testing::Test {
     Corvan::Host::StartResult started = Corvan::Host::HostApp::Start(options, dir_ / "settings.json");
     ASSERT_TRUE(started.ok()) << started.error;
     app_ = std::move(started.app);
-    client_ = std::make_unique<httplib::Client>("127.0.0.1", app_->port());
+    client_ = std::make_unique<TestHttpClient>(app_->port());
   }
   void TearDown() override {
     client_.reset();
     if (app_) app_->Stop();
   }
   BindingProperty List() { return Json(client_->Get("/kyn-highlights/v1/highlights")->body); }
+  int AssetStatus(const std::string& name) {
+    return client_->Get("/kyn-highlights-videos/assets/" + name)->status;
+  }
   std::uint64_t IdOf(const std::string& name) {
     const BindingProperty list = List();
     for (const BindingProperty& record : list.Elements()) {
@@ -62,30 +66,40 @@ class HighlightsOverHttp : public testing::Test {
 
   TempDir dir_;
   std::unique_ptr<Corvan::Host::HostApp> app_;
-  std::unique_ptr<httplib::Client> client_;
+  std::unique_ptr<TestHttpClient> client_;
 };
 
 TEST_F(HighlightsOverHttp, ListRenameDeleteAndRescan) {
   ASSERT_EQ(List().Size(), 3u);
+  // The assets route serves what the list holds, and follows it.
+  std::filesystem::copy_file(dir_ / "videos/beta.webm", dir_ / "videos/beta.txt");
+  EXPECT_EQ(AssetStatus("beta.webm"), 200);
+  EXPECT_EQ(AssetStatus("beta.txt"), 404);
   const std::uint64_t beta = IdOf("beta");
-  auto one = client_->Get(One(beta).c_str());
+  auto one = client_->Get(One(beta));
   ASSERT_EQ(one->status, 200);
   EXPECT_STREQ(Json(one->body).FindField("name")->GetString(), "beta");
-  auto renamed = client_->Put(One(beta).c_str(), R"({"name": "bravo"})", "application/json");
+  auto renamed = client_->Put(One(beta), R"({"name": "bravo"})");
   ASSERT_EQ(renamed->status, 200) << renamed->body;
   EXPECT_EQ(access((dir_ / "videos/bravo.webm").c_str(), F_OK), 0);
-  auto refused = client_->Put(One(beta).c_str(), R"({"name": "a/b"})", "application/json");
+  EXPECT_EQ(AssetStatus("bravo.webm"), 200);
+  EXPECT_EQ(AssetStatus("beta.webm"), 404);
+  auto refused = client_->Put(One(beta), R"({"name": "a/b"})");
   EXPECT_EQ(refused->status, 400);
   EXPECT_STREQ(Json(refused->body).FindField("message")->GetString(),
                "Bad Request: Name contains invalid characters");
-  auto deleted = client_->Delete(One(IdOf("alpha")).c_str());
+  auto deleted = client_->Delete(One(IdOf("alpha")));
   ASSERT_EQ(deleted->status, 200);
   EXPECT_NE(access((dir_ / "videos/alpha.webm").c_str(), F_OK), 0);
-  auto rescanned = client_->Post("/kyn-highlights/v1/highlights", "", "application/json");
-  ASSERT_EQ(rescanned->status, 200);
-  EXPECT_EQ(Json(rescanned->body).Size(), 2u);
-  EXPECT_EQ(client_->Get(One(beta).c_str())->status, 404);
-  auto missing = client_->Post("/kyn-highlights/v1/file-browser/999", "", "application/json");
+  // A rescan as a plain client sends it: no body, no Content-Length.
+  RawConnection rescan(app_->port());
+  rescan.Write("POST /kyn-highlights/v1/highlights HTTP/1.1\r\nHost: localhost:" +
+               std::to_string(app_->port()) + "\r\nConnection: close\r\n\r\n");
+  const std::string rescanned = rescan.ReadAll();
+  ASSERT_TRUE(rescanned.starts_with("HTTP/1.1 200 ")) << rescanned;
+  EXPECT_EQ(Json(rescanned.substr(rescanned.find("\r\n\r\n") + 4)).Size(), 2u);
+  EXPECT_EQ(client_->Get(One(beta))->status, 404);
+  auto missing = client_->Post("/kyn-highlights/v1/file-browser/999", "");
   EXPECT_EQ(missing->status, 404);
 }
 
@@ -95,11 +109,9 @@ TEST_F(HighlightsOverHttp, FolderAndEnabledFlagFollowTheHostResources) {
   std::atomic<bool> connected = false;
   std::atomic<bool> done = false;
   std::thread listener([&] {
-    httplib::Client client("127.0.0.1", app_->port());
-    client.set_read_timeout(10, 0);
-    client.Get("/events", [&](const char* data, std::size_t length) {
+    client_->Stream("/events", [&](std::string_view data) {
       std::lock_guard lock(mutex);
-      received.append(data, length);
+      received.append(data);
       connected = true;
       return !done.load();
     });
@@ -108,7 +120,7 @@ TEST_F(HighlightsOverHttp, FolderAndEnabledFlagFollowTheHostResources) {
   ASSERT_TRUE(Corvan::Media::WriteWebmFile(dir_ / "other/one.webm", Corvan::Media::WebmOptions{}));
   const std::string settings =
       R"({"data": {"highlights-folder-path": ")" + (dir_ / "other") + R"("}})";
-  ASSERT_EQ(client_->Put("/kyn-settings/v1/local/kyn-replays", settings, "application/json")->status,
+  ASSERT_EQ(client_->Put("/kyn-settings/v1/local/kyn-replays", settings)->status,
             200);
   EXPECT_TRUE(WaitFor([&] { return List().Size() == 1; }));
   EXPECT_TRUE(WaitFor([&] {
@@ -118,12 +130,9 @@ TEST_F(HighlightsOverHttp, FolderAndEnabledFlagFollowTheHostResources) {
   // Switches the plugin through the configuration resource, then waits for
   // a rescan to answer with the status that state gives.
   const auto switchTo = [&](const char* config, int rescanStatus) {
-    ASSERT_EQ(client_->Put("/kyn-platform-config/v1/namespaces/Highlights", config,
-                           "application/json")
-                  ->status,
-              200);
+    ASSERT_EQ(client_->Put("/kyn-platform-config/v1/namespaces/Highlights", config)->status, 200);
     EXPECT_TRUE(WaitFor([&] {
-      return client_->Post("/kyn-highlights/v1/highlights", "", "application/json")->status ==
+      return client_->Post("/kyn-highlights/v1/highlights", "")->status ==
              rescanStatus;
     }));
   };
@@ -131,7 +140,7 @@ TEST_F(HighlightsOverHttp, FolderAndEnabledFlagFollowTheHostResources) {
   switchTo(R"({"Enabled": true})", 200);
   done = true;
   // One more event ends the listener's read.
-  static_cast<void>(client_->Post("/kyn-highlights/v1/highlights", "", "application/json"));
+  static_cast<void>(client_->Post("/kyn-highlights/v1/highlights", ""));
   listener.join();
 }
 
@@ -156,11 +165,11 @@ TEST_F(HighlightsOverHttp, BoundedMixedLoad) {
   std::vector<std::thread> clients;
   for (int c = 0; c < 4; ++c) {
     clients.emplace_back([&, c] {
-      httplib::Client client("127.0.0.1", app_->port());
+      TestHttpClient client(app_->port());
       for (int i = 0; i < 2000; ++i) {
         int status = 0;
         if (i % 100 == 99) {
-          status = client.Post("/kyn-highlights/v1/highlights", "", "application/json")->status;
+          status = client.Post("/kyn-highlights/v1/highlights", "")->status;
         } else if (c == 3) {
           const BindingProperty list = Json(client.Get("/kyn-highlights/v1/highlights")->body);
           std::uint64_t id = 0;
@@ -172,7 +181,7 @@ TEST_F(HighlightsOverHttp, BoundedMixedLoad) {
               next = name == "gamma" ? "delta" : "gamma";
             }
           }
-          auto put = client.Put(One(id).c_str(), R"({"name": ")" + next + R"("})", "application/json");
+          auto put = client.Put(One(id), R"({"name": ")" + next + R"("})");
           status = put->status;
           if (status == 409) status = 200;  // a rescan renumbered in between
         } else if (c % 2 == 0) {

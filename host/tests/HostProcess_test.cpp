@@ -1,13 +1,13 @@
 // kyn-host as a program: started, used, stopped by a signal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,8 +107,19 @@ TEST(HostProcess, ServesUntilSigtermAndStopsCleanly) {
   HostTestSupport::WriteFile(dir / "videos/clip.webm", "x");
   HostProcess host(dir, {"--folder", dir / "videos"});
   ASSERT_GT(host.port(), 0) << host.output();
-  httplib::Client client("127.0.0.1", host.port());
+  HostTestSupport::TestHttpClient client(static_cast<std::uint16_t>(host.port()));
   EXPECT_EQ(client.Get("/kyn-test/v1/items/1")->status, 200);
+  // A browser-like client holds an event stream, an idle connection and an
+  // unfinished request: none of them holds the host up.
+  const std::string hostHeader = "Host: 127.0.0.1:" + std::to_string(host.port()) + "\r\n";
+  HostTestSupport::RawConnection events(static_cast<std::uint16_t>(host.port()));
+  events.Write("GET /events HTTP/1.1\r\n" + hostHeader + "\r\n");
+  EXPECT_NE(events.ReadUntil(": connected").find(": connected"), std::string::npos);
+  HostTestSupport::RawConnection idle(static_cast<std::uint16_t>(host.port()));
+  idle.Write("GET /kyn-test/v1/items HTTP/1.1\r\n" + hostHeader + "\r\n");
+  idle.ReadUntil("]");
+  HostTestSupport::RawConnection unfinished(static_cast<std::uint16_t>(host.port()));
+  unfinished.Write("GET / HTTP/1.1\r\n");
   EXPECT_EQ(host.Stop(), 0);
   const std::string log = HostTestSupport::ReadFile(dir / "stderr.txt");
   EXPECT_NE(log.find("kyn-test OKAY   kyn-test: started"), std::string::npos) << log;
@@ -124,10 +135,10 @@ TEST(HostProcess, AChosenFolderSurvivesARestart) {
     EXPECT_NE(host.output().find("highlights folder: " + (dir / "data/kyn-host/demo-highlights")),
               std::string::npos)
         << host.output();
-    httplib::Client client("127.0.0.1", host.port());
+    HostTestSupport::TestHttpClient client(static_cast<std::uint16_t>(host.port()));
+    std::filesystem::create_directories(dir / "chosen");
     auto put = client.Put("/kyn-settings/v1/local/kyn-replays",
-                          "{\"data\":{\"highlights-folder-path\":\"" + (dir / "chosen") + "\"}}",
-                          "application/json");
+                          "{\"data\":{\"highlights-folder-path\":\"" + (dir / "chosen") + "\"}}");
     ASSERT_TRUE(put);
     EXPECT_EQ(put->status, 200);
     EXPECT_EQ(host.Stop(), 0);
@@ -137,11 +148,26 @@ TEST(HostProcess, AChosenFolderSurvivesARestart) {
       << again.output();
 }
 
-TEST(HostProcess, AModuleThatCannotLoadEndsTheHost) {
+// A start that cannot serve stops at once and says why.
+TEST(HostProcess, AStartThatCannotServeSaysWhy) {
   TempDir dir;
-  HostProcess host(dir, {"--module", "/nonexistent.so"});
-  EXPECT_EQ(host.port(), 0);
-  EXPECT_EQ(host.Stop(), 1);
+  HostTestSupport::WriteFile(dir / "file", "x");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const Case kCases[] = {
+      {{"--module", "/nonexistent.so"}, "--module /nonexistent.so: No such file or directory"},
+      {{"--web", dir / "missing"}, "--web " + (dir / "missing") + ": No such file or directory"},
+      {{"--folder", dir / "file"}, "--folder " + (dir / "file") + ": not a folder"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.message);
+    HostProcess host(dir, c.arguments);
+    EXPECT_EQ(host.port(), 0);
+    EXPECT_EQ(host.Stop(), 1);
+    EXPECT_NE(HostTestSupport::ReadFile(dir / "stderr.txt").find(c.message), std::string::npos);
+  }
 }
 
 }  // namespace

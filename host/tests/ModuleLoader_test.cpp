@@ -28,7 +28,7 @@ TEST(ModuleLoader, TheTestPluginLoadsWithItsNamesAndDescription) {
   ASSERT_TRUE(loaded.ok()) << loaded.error;
   EXPECT_EQ(loaded.value->ShortName(), "kyn-test");
   EXPECT_EQ(loaded.value->PluginVersion(), "18.0.0");
-  EXPECT_EQ(loaded.value->Description().functionCount, 7u);
+  EXPECT_EQ(loaded.value->Description().functionCount, 8u);
   EXPECT_GT(loaded.value->MemoryStats().allocationCount, 0u);
   // Never initialised: shutdown still destroys the plugin object, once.
   loaded.value->Shutdown();

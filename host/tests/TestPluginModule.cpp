@@ -10,10 +10,13 @@
 //   GET    /kyn-test/v1/refuse         an error without a status
 //   GET    /kyn-test/v1/observed       what it learned from the host's resources
 //   GET    /kyn-test/v1/loopback       reads item 1 through the host's callEndpoint
+//   GET    /kyn-highlights/v1/highlights  the ".webm" files of the folder, as records
+//                                      with a "filepath", read anew at every call
 //
 // Initialize subscribes to the two host resources' event names and reads
 // both through callEndpoint; Shutdown unsubscribes and destroys the plugin.
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,6 +36,9 @@ struct Item {
   std::uint64_t id = 0;
   std::string name;
 };
+struct Video {
+  std::string filepath;
+};
 struct Observed {
   bool enabled = false;
   std::string folder;
@@ -44,6 +50,7 @@ struct Observed {
 
 KYN_TYPE_TEXT(TestPlugin::Item, "struct TestPlugin::Item")
 KYN_TYPE_TEXT(TestPlugin::Observed, "struct TestPlugin::Observed")
+KYN_TYPE_TEXT(TestPlugin::Video, "struct TestPlugin::Video")
 
 namespace TestPlugin {
 namespace {
@@ -110,6 +117,16 @@ class Plugin {
     return observed_;
   }
 
+  std::vector<Video> Videos() {
+    std::vector<Video> videos;
+    std::error_code error;
+    const std::string folder = GetObserved().folder;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+      if (entry.path().extension() == ".webm") videos.push_back({entry.path().string()});
+    }
+    return videos;
+  }
+
   BindingProperty Loopback() {
     BindingProperty value = CallHost(HTTP_METHOD_GET, "/kyn-test/v1/items/1");
     return value;
@@ -121,6 +138,7 @@ class Plugin {
     registry_.RegisterType<Item>("TestItem")
         .AddField("id", "", &Item::id)
         .AddField("name", "", &Item::name, kFieldRequired);
+    registry_.RegisterType<Video>("TestVideo").AddField("filepath", "", &Video::filepath);
     registry_.RegisterType<Observed>("TestObserved")
         .AddField("enabled", "", &Observed::enabled)
         .AddField("folder", "", &Observed::folder)
@@ -137,6 +155,7 @@ class Plugin {
     router_.Get("/kyn-test/v1/refuse", this, &Plugin::Refuse);
     router_.Get("/kyn-test/v1/observed", this, &Plugin::GetObserved);
     router_.Get("/kyn-test/v1/loopback", this, &Plugin::Loopback);
+    router_.Get("/kyn-highlights/v1/highlights", this, &Plugin::Videos);
   }
 
   static bool KYN_CALL Initialize(void* context, const HostLink* link) {

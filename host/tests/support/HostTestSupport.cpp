@@ -52,6 +52,7 @@ Corvan::BindingProperty Json(const std::string& text) {
 
 RunningHost::RunningHost(bool disabled) {
   WriteFile(folder() + "/clip.webm", "0123456789");
+  WriteFile(dir_ / "web/index.html", "<p>viewer</p>");
   Corvan::Host::HostOptions options;
   options.modulePath = KYN_TEST_PLUGIN;
   options.folder = folder();
@@ -61,8 +62,7 @@ RunningHost::RunningHost(bool disabled) {
   Corvan::Host::StartResult started = Corvan::Host::HostApp::Start(options, settingsFile());
   EXPECT_TRUE(started.ok()) << started.error;
   app_ = std::move(started.app);
-  client_ = std::make_unique<httplib::Client>("127.0.0.1", app_ ? app_->port() : 1);
-  client_->set_url_encode(false);  // paths go out exactly as the tests write them
+  client_ = std::make_unique<TestHttpClient>(app_ ? app_->port() : 1);
 }
 
 RunningHost::~RunningHost() {
@@ -71,7 +71,7 @@ RunningHost::~RunningHost() {
 }
 
 Corvan::BindingProperty RunningHost::GetJson(const std::string& path) {
-  httplib::Result result = client_->Get(path.c_str());
+  std::optional<TestResponse> result = client_->Get(path);
   if (!result) {
     ADD_FAILURE() << "no answer for " << path;
     return {};

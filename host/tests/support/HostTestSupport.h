@@ -3,8 +3,6 @@
 // and a running host with the test plugin and an HTTP client for it.
 #pragma once
 
-#include <httplib.h>
-
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -12,6 +10,7 @@
 
 #include "HostApp.h"
 #include "binding/BindingProperty.h"
+#include "support/TestHttpClient.h"
 
 namespace HostTestSupport {
 
@@ -40,15 +39,16 @@ bool WaitFor(const std::function<bool()>& condition,
 Corvan::BindingProperty Json(const std::string& text);
 
 // A host running the test plugin on a free port, with a highlights folder
-// holding "clip.webm" (the bytes "0123456789") and a settings file, all in
-// a temporary directory.
+// holding "clip.webm" (the bytes "0123456789"), a web folder holding
+// index.html ("<p>viewer</p>") and a settings file, all in a temporary
+// directory.
 class RunningHost {
  public:
   explicit RunningHost(bool disabled = false);
   ~RunningHost();
 
   Corvan::Host::HostApp& app() { return *app_; }
-  httplib::Client& client() { return *client_; }
+  TestHttpClient& client() { return *client_; }
   std::string folder() const { return dir_ / "videos"; }
   std::string settingsFile() const { return dir_ / "settings.json"; }
   const TempDir& dir() const { return dir_; }
@@ -58,7 +58,7 @@ class RunningHost {
  private:
   TempDir dir_;
   std::unique_ptr<Corvan::Host::HostApp> app_;
-  std::unique_ptr<httplib::Client> client_;
+  std::unique_ptr<TestHttpClient> client_;
 };
 
 }  // namespace HostTestSupport
