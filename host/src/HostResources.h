@@ -25,6 +25,7 @@
 
 #include "EventBus.h"
 #include "binding/BindingProperty.h"
+#include "routing/BodyFormat.h"
 
 namespace Corvan::Host {
 
@@ -32,6 +33,16 @@ inline constexpr const char* kConfigPath = "/kyn-platform-config/v1/namespaces/H
 inline constexpr const char* kSettingsPath = "/kyn-settings/v1/local/kyn-replays";
 inline constexpr const char* kTelemetryPrefix = "/telemetry/v1/events/";
 inline constexpr const char* kFolderKey = "highlights-folder-path";
+
+// A resource's request body, from HTTP or from the plugin: in the body
+// format its content type names, JSON when it names none. An empty body is
+// an empty value.
+inline BindingResult ReadResourceBody(const char* contentType, const std::uint8_t* body,
+                                      std::size_t length) {
+  BodyFormat format = BodyFormatOfContentType(contentType);
+  if (format == BodyFormat::None) format = BodyFormat::Json;
+  return ReadBody(format, body, length);
+}
 
 struct ResourceState {
   bool enabled = true;

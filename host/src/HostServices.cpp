@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "HostLog.h"
+#include "HostResources.h"
 #include "binding/FlatProperty.h"
-#include "binding/readers/JsonReader.h"
 #include "routing/CallResult.h"
 #include "routing/ResponseWriter.h"
 
@@ -34,8 +34,7 @@ BindingResult RequestValue(const HostRequest& request) {
     return result;
   }
   if (request.body == nullptr || request.bodyLength == 0) return result;
-  return ReadJson(std::string_view(reinterpret_cast<const char*>(request.body),
-                                   request.bodyLength));
+  return ReadResourceBody(request.bodyContentType, request.body, request.bodyLength);
 }
 
 void WriteError(HostResponse& out, std::string_view message, std::uint32_t status) {

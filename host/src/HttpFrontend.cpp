@@ -10,7 +10,6 @@
 #include "JsonEncoding.h"
 #include "WebFiles.h"
 #include "binding/FlatProperty.h"
-#include "binding/readers/JsonReader.h"
 #include "routing/AsciiCase.h"
 
 namespace Corvan::Host {
@@ -20,7 +19,7 @@ namespace {
 // Every text this component answers with.
 namespace Msg {
 constexpr const char* kNotFound = "Not found";
-constexpr const char* kBadJson = "Request body is not JSON: ";
+constexpr const char* kBadBody = "Request body cannot be read: ";
 constexpr const char* kRange = "Range not satisfiable";
 constexpr const char* kStreamRead = "Reading the plugin's response stream failed";
 constexpr const char* kMethod = "Method not implemented";
@@ -89,7 +88,12 @@ HttpReply PluginReply(const HostResponse& answer) {
   if (answer.stream != nullptr) {
     if (!DrainStream(answer, reply.body)) return ErrorReply(500, Msg::kStreamRead);
     reply.status = status == 204 ? 200 : status;
-    if (reply.contentType == kJson) reply.contentType = "application/octet-stream";
+    // Streamed bytes are the plugin's own: labelled with the format it
+    // names, unless it set a content type itself.
+    if (reply.contentType == kJson) {
+      const std::string_view named = ContentTypeOf(BodyFormatOfCode(answer.bodyFormat));
+      reply.contentType = named.empty() ? "application/octet-stream" : std::string(named);
+    }
     return reply;
   }
   reply.status = status;
@@ -211,9 +215,13 @@ void HttpFrontend::ServePlugin(HttpRequest& request, const HttpResponder& respon
 
 void HttpFrontend::ServeResource(HttpRequest& request, const HttpResponder& respond) {
   const auto serve = [this, respond, request = std::move(request)] {
-    BindingResult body = ReadJson(request.body);
+    const std::string contentType(request.Header("Content-Type"));
+    BindingResult body =
+        ReadResourceBody(contentType.c_str(),
+                         reinterpret_cast<const std::uint8_t*>(request.body.data()),
+                         request.body.size());
     if (!body.success) {
-      return respond(ErrorReply(400, std::string(Msg::kBadJson) + body.ErrorText()));
+      return respond(ErrorReply(400, std::string(Msg::kBadBody) + body.ErrorText()));
     }
     const bool hasBody = !body.property.IsEmpty();
     ResourceAnswer answer = parts_.resources->Handle(MethodCode(request.method), request.Path(),

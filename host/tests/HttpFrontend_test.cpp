@@ -115,6 +115,11 @@ TEST(HttpFrontend, ResourceChangesReachThePluginAsUpdateEvents) {
   // The folder survives a restart through the settings file.
   EXPECT_EQ(HostTestSupport::ReadFile(host.settingsFile()),
             "{\"highlights-folder-path\":\"" + elsewhere + "\"}\n");
+  // A body in another of the plugin's formats is read in that format.
+  EXPECT_EQ(client.Send("PUT", kConfigPath, "Enabled: true", {{"Content-Type", "application/x-yaml"}})
+                ->status,
+            200);
+  EXPECT_EQ(client.Get(kConfigPath)->body, R"({"Enabled":true})");
 }
 
 TEST(HttpFrontend, MalformedResourceChangesAreRefused) {

@@ -101,6 +101,11 @@ const BodyFormatRow* FindBodyFormat(BodyFormat format) {
   return nullptr;
 }
 
+std::string_view ContentTypeOf(BodyFormat format) {
+  const BodyFormatRow* row = FindBodyFormat(format);
+  return row != nullptr ? row->contentTypes[0] : std::string_view();
+}
+
 BodyFormat BodyFormatOfCode(std::uint32_t code) {
   const BodyFormatRow* row = FindBodyFormat(static_cast<BodyFormat>(code));
   return row != nullptr ? row->format : BodyFormat::None;

@@ -59,6 +59,10 @@ struct BodyFormatRow {
 // The row of a format; null for None.
 [[nodiscard]] const BodyFormatRow* FindBodyFormat(BodyFormat format);
 
+// The content type that names a format first ("application/json"); empty
+// for None.
+[[nodiscard]] std::string_view ContentTypeOf(BodyFormat format);
+
 // The format a response's format code names; None for an unknown code.
 [[nodiscard]] BodyFormat BodyFormatOfCode(std::uint32_t code);
 
