@@ -33,6 +33,10 @@ std::string HostApp::Open(const HostOptions& options, const std::string& setting
 
   bus_ = std::make_unique<EventBus>();
   stream_ = std::make_unique<EventStream>();
+  // The clip catalog sees each event before the event stream sends it, so a
+  // viewer that asks for the clips after a list event gets the new list.
+  clips_ = std::make_unique<ClipCatalog>();
+  bus_->AddListener([clips = clips_.get()](const PublishedEvent& e) { clips->Note(e); });
   bus_->AddListener([stream = stream_.get()](const PublishedEvent& e) { stream->Broadcast(e); });
   resources_ = std::make_unique<HostResources>(
       *bus_, ResourceState{!options.disabled, folder.folder, folder.folder}, settingsFile);
@@ -53,6 +57,7 @@ std::string HostApp::Open(const HostOptions& options, const std::string& setting
   parts.functions = functions_.get();
   parts.resources = resources_.get();
   parts.events = stream_.get();
+  parts.clips = clips_.get();
   parts.openApi = RenderOpenApi(module_->Description(), name, module_->PluginVersion());
   parts.webRoot = options.webRoot;
   http_ = std::make_unique<HttpFrontend>(std::move(parts));

@@ -137,6 +137,12 @@ void HttpFrontend::Routes() {
   s.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content(parts_.openApi, kJson);
   });
+  // The viewer's clip facts (ClipInfo).
+  if (parts_.clips != nullptr) {
+    s.Get(kClipsPath, [this](const httplib::Request&, httplib::Response& response) {
+      response.set_content(parts_.clips->Json(), kJson);
+    });
+  }
   s.Get(kAssetPattern, [this](const httplib::Request& request, httplib::Response& response) {
     ServeAsset(request, response);
   });

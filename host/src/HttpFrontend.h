@@ -2,6 +2,7 @@
 //
 //   GET  /events                               Server-Sent Events of every event
 //   GET  /openapi.json                         the plugin's API as OpenAPI 3.0
+//   GET  /kyn-host/v1/clips                    the listed clips' durations and sizes
 //   GET  /kyn-highlights-videos/assets/{name}  a video of the current folder
 //   GET, PUT  the host's resources; POST /telemetry/v1/events/{name}
 //   any  a path matching a plugin function's method and route template
@@ -23,6 +24,7 @@
 #include <string>
 #include <thread>
 
+#include "ClipInfo.h"
 #include "EventStream.h"
 #include "HostResources.h"
 #include "PluginFunctions.h"
@@ -39,6 +41,7 @@ struct FrontendParts {
   const PluginFunctions* functions = nullptr;
   HostResources* resources = nullptr;
   EventStream* events = nullptr;
+  ClipCatalog* clips = nullptr;
   // The OpenAPI document, rendered once.
   std::string openApi;
   // The web viewer's directory; not served when it does not exist.
