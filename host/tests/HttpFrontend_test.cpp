@@ -223,6 +223,10 @@ TEST(HttpFrontend, AssetsAreServedWholeAndInRanges) {
   WriteFile(host.folder() + "/with space.webm", "abc");
   auto spaced = host.client().Get("/kyn-highlights-videos/assets/with%20space.webm");
   EXPECT_EQ(spaced->body, "abc");
+  // Two dots inside a name lead nowhere: the clip is served.
+  WriteFile(host.folder() + "/Team..wipe.webm", "def");
+  auto dotted = host.client().Get("/kyn-highlights-videos/assets/Team..wipe.webm");
+  EXPECT_EQ(dotted->body, "def");
 }
 
 TEST(HttpFrontend, AssetPathsLeadingOutOfTheFolderAreRefused) {
