@@ -23,11 +23,14 @@ let view = { items: [], groups: [] };
 const canUse = () => !state.offline;
 const canChange = () => canUse() && state.enabled;
 
-const grid = new VirtualGrid($('grid'), cardHooks({
-  library, selected, canChange, canUse,
-  focusPath: () => state.focusPath ?? view.items[0]?.filepath,
-  on: { play, rename: openRename, reveal, remove: confirmRemove, select, submitRename, closeRename },
-}));
+const grid = new VirtualGrid($('grid'), {
+  ...cardHooks({
+    library, selected, canChange, canUse,
+    focusPath: () => state.focusPath ?? view.items[0]?.filepath,
+    on: { play, rename: openRename, reveal, remove: confirmRemove, select, submitRename, closeRename },
+  }),
+  topInset: () => document.querySelector('.top').offsetHeight,
+});
 const player = new Player($('player'), {
   items: () => view.items,
   facts: (path) => library.facts.get(path) || undefined,
@@ -81,7 +84,12 @@ function renderSelection() {
   $('delete-selected').disabled = !canChange();
 }
 
+let listArrived = false;
 function renderList(list) {
+  if (!listArrived) {
+    listArrived = true;
+    performance.mark('kyn:list-arrived'); // by the stream or the first read
+  }
   const changes = library.setRecords(list);
   for (const [from, to] of changes.renamed) {
     grid.rekey(from, to);
@@ -155,7 +163,6 @@ async function loadFacts() {
 // ---- reading everything, following the stream ----
 async function refresh() {
   const [config, folder, list] = await Promise.all([api.config(), api.folder(), api.list()]);
-  performance.mark('kyn:list-arrived');
   renderConfig(config);
   renderFolder(folder);
   renderList(list);
@@ -391,8 +398,9 @@ function wire() {
     try {
       const list = await api.rescan();
       renderList(list);
-      scheduleFacts();
-      say(`Rescanned: ${count(list.length, 'highlight')}.`, 'done');
+      await loadFacts();
+      if (state.folderExists) say(`Rescanned: ${count(list.length, 'highlight')}.`, 'done');
+      else say(`The folder ${state.folder} does not exist.`, 'error');
     } catch (failure) {
       say(plainError(failure, { action: 'The rescan failed' }), 'error');
     }

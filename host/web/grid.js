@@ -5,7 +5,7 @@
 // Cards are keyed by file path: a new view (a rescan, a rename, a sort)
 // moves and patches the cards that stay, and builds only the new ones.
 //
-//   const grid = new VirtualGrid(container, { build, fill, release, heading });
+//   const grid = new VirtualGrid(container, { build, fill, release, heading, topInset });
 //   grid.setView({ items, groups });     // items: records with a filepath
 //   grid.cardOf(path); grid.reveal(index);
 
@@ -14,9 +14,12 @@ const HEADING_HEIGHT = 52;
 const MIN_CARD_WIDTH = 260;
 
 export class VirtualGrid {
-  constructor(container, { build, fill, release, heading }) {
+  // `topInset()`: the height of what covers the top of the viewport (a
+  // sticky header), which a revealed card must clear.
+  constructor(container, { build, fill, release, heading, topInset = () => 0 }) {
     this.container = container;
     this.hooks = { build, fill, release, heading };
+    this.topInset = topInset;
     this.items = [];
     this.groups = [];
     this.rows = [];
@@ -28,7 +31,7 @@ export class VirtualGrid {
     this.pending = false;
     const schedule = () => this.schedule();
     window.addEventListener('scroll', schedule, { passive: true });
-    window.addEventListener('resize', () => { this.width = 0; schedule(); });
+    window.addEventListener('resize', schedule);
     new ResizeObserver(() => {
       if (this.container.clientWidth !== this.width) { this.width = 0; schedule(); }
     }).observe(container);
@@ -80,7 +83,7 @@ export class VirtualGrid {
     const row = this.rows[this.rowOfItem[index]];
     if (!row) return null;
     const top = this.container.getBoundingClientRect().top + row.top;
-    const header = document.querySelector('.top')?.offsetHeight || 0;
+    const header = this.topInset();
     if (top < header + 8) window.scrollBy(0, top - header - 8);
     else if (top + row.height > window.innerHeight) window.scrollBy(0, top + row.height - window.innerHeight + 8);
     this.render();

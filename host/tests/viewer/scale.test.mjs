@@ -109,7 +109,11 @@ try {
     method: 'PUT', headers: { 'Content-Type': 'application/json' },
     body: JSON.stringify({ data: { 'highlights-folder-path': folder } }),
   });
-  check(put.ok, `the folder of ${CLIPS} hard links is chosen (${Date.now() - started} ms)`);
+  // The plugin scans the folder after the answer; the page is opened on
+  // the scanned folder.
+  const listed = async () => (await (await fetch(new URL('/kyn-highlights/v1/highlights', url))).json()).length;
+  while (await listed() !== CLIPS && Date.now() - started < 30000) await new Promise((resolve) => setTimeout(resolve, 200));
+  check(put.ok, `the folder of ${CLIPS} hard links is chosen and scanned (${Date.now() - started} ms)`);
   browser = await chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_ARGS });
   const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
   const assets = new Set();

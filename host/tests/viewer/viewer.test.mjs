@@ -79,8 +79,9 @@ async function player(page) {
   await page.locator('#player .player-prev').click();
   check((await page.locator('#player .player-position').textContent()) === '3 of 4 clips', 'Previous steps back (3 of 4 clips)');
   await page.keyboard.press('Escape');
-  await page.locator('#player:not([open])').waitFor({ state: 'attached' });
-  check(await page.evaluate(() => document.activeElement.matches('.card')), 'closing the player gives focus to the card last shown');
+  await page.waitForFunction(() => !document.querySelector('#player').open && document.activeElement.matches('.card'));
+  check(await page.evaluate(() => document.activeElement.querySelector('.name').textContent) === 'Dragon at dusk',
+    'closing the player gives focus to the card of the clip shown last');
 }
 
 async function findAndSort(page) {

@@ -54,16 +54,16 @@ void DrawVictory(Picture& picture, double t) {
 // Orange dusk: the sun going down behind hills while a dark dragon flies by.
 void DrawDusk(Picture& picture, double t) {
   const Stage s = StageOf(picture);
-  const double late = t / 6.0;
+  const double late = t / 5.0;
   picture.VerticalGradient(Mix(Rgb(70, 34, 100), Rgb(30, 14, 50), late),
                            Mix(Rgb(252, 150, 64), Rgb(200, 70, 50), late));
-  s.Circle(470, 140 + t * 22, 56, Rgb(255, 206, 96));
+  s.Circle(470, 140 + t * 26, 56, Rgb(255, 206, 96));
   const Colour hills = Rgb(42, 20, 52);
   s.Circle(110, 430, 170, hills);
   s.Circle(390, 470, 210, hills);
   s.Circle(630, 430, 150, hills);
   const Colour dragon = Rgb(24, 8, 28);
-  const double headX = -60 + t * 140;
+  const double headX = -60 + t * 165;
   for (int i = 0; i < 16; ++i) {
     const double y = 110 + 26 * std::sin(t * 4 - i * 0.45);
     s.Circle(headX - i * 13, y, 13 - i * 0.6, dragon);
@@ -100,18 +100,21 @@ void DrawSave(Picture& picture, double t) {
   }
 }
 
+// When the k-th of the five goes down.
+double PopTime(int k) { return 0.8 + k * 0.95; }
+
 // Dark red: the five of the other team go down one after another.
 void DrawWipe(Picture& picture, double t) {
   const Stage s = StageOf(picture);
   const Colour deep = Rgb(44, 6, 12), glow = Rgb(128, 22, 28);
   double flash = 0;
   for (int k = 0; k < 5; ++k) {
-    const double since = t - (1.0 + k);
+    const double since = t - PopTime(k);
     if (since >= 0) flash = std::max(flash, std::exp(-since * 7) * 0.6);
   }
   picture.VerticalGradient(Mix(deep, Rgb(255, 200, 160), flash), Mix(glow, Rgb(255, 230, 200), flash));
   for (int k = 0; k < 5; ++k) {
-    const double x = 120 + k * 100, since = t - (1.0 + k);
+    const double x = 120 + k * 100, since = t - PopTime(k);
     if (since < 0) {
       s.Circle(x, 190 + 7 * std::sin(t * 5 + k), 26, Rgb(80, 160, 255));
       s.Circle(x, 190 + 7 * std::sin(t * 5 + k), 12, Rgb(200, 230, 255));
@@ -150,8 +153,8 @@ std::vector<Note> Ticks(double from, double until, double step) {
 std::vector<Note> Booms() {
   std::vector<Note> notes;
   for (int k = 0; k < 5; ++k) {
-    notes.push_back({1.0 + k, 98.0 - k * 6, 0.8, 0.4, -0.5 + k * 0.25});
-    notes.push_back({1.0 + k, 392.0 - k * 24, 0.25, 0.12, -0.5 + k * 0.25});
+    notes.push_back({PopTime(k), 98.0 - k * 6, 0.8, 0.4, -0.5 + k * 0.25});
+    notes.push_back({PopTime(k), 392.0 - k * 24, 0.25, 0.12, -0.5 + k * 0.25});
   }
   return notes;
 }
@@ -160,15 +163,15 @@ std::vector<Note> Booms() {
 
 const std::vector<DemoScene>& DemoScenes() {
   static const std::vector<DemoScene> scenes = {
-      {"First victory", 5.0, 2, DrawVictory,
+      {"First victory", 4.5, 2, DrawVictory,
        Joined({Arpeggio({523.25, 659.25, 783.99, 1046.5}, 0.2, 0.25, 0.6, 0.16),
                Arpeggio({523.25, 659.25, 783.99}, 1.5, 0.0, 1.4, 0.1),
-               Arpeggio({587.33, 739.99, 880.0, 1174.7}, 3.0, 0.25, 0.7, 0.16)})},
-      {"Dragon at dusk", 6.0, 27, DrawDusk,
-       Arpeggio({220.0, 261.63, 329.63, 440.0, 392.0}, 0.1, 1.2, 2.2, 0.18)},
+               Arpeggio({587.33, 739.99, 880.0, 1174.7}, 2.6, 0.25, 0.7, 0.16)})},
+      {"Dragon at dusk", 5.0, 27, DrawDusk,
+       Arpeggio({220.0, 261.63, 329.63, 440.0, 392.0}, 0.1, 0.95, 1.9, 0.18)},
       {"Clutch save", 4.0, 80, DrawSave,
        Joined({Ticks(0.1, 2.4, 0.3), Arpeggio({587.33, 739.99, 880.0}, 2.4, 0.03, 1.3, 0.14)})},
-      {"Team wipe", 7.0, 5, DrawWipe, Booms()},
+      {"Team wipe", 6.0, 5, DrawWipe, Booms()},
   };
   return scenes;
 }

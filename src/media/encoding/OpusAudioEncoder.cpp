@@ -60,7 +60,8 @@ std::unique_ptr<OpusAudioEncoder> OpusAudioEncoder::Create(std::uint64_t track,
     return nullptr;
   }
   opus_encoder_ctl(state->encoder, OPUS_SET_BITRATE(96000));
-  opus_encoder_ctl(state->encoder, OPUS_SET_COMPLEXITY(3));
+  // Plain tones need none of the slower analysis.
+  opus_encoder_ctl(state->encoder, OPUS_SET_COMPLEXITY(1));
   opus_int32 lookahead = 0;
   opus_encoder_ctl(state->encoder, OPUS_GET_LOOKAHEAD(&lookahead));
   state->preSkip = lookahead;
