@@ -14,9 +14,11 @@ namespace Corvan::Host {
 
 namespace {
 
+// A name without separators stays inside the folder; only "." and ".."
+// themselves name another place ("Team..wipe.webm" is an ordinary name).
 bool SafeName(std::string_view name) {
   return !name.empty() && name.find_first_of(std::string_view("/\\\0", 3)) == name.npos &&
-         name.find("..") == name.npos;
+         name != "." && name != "..";
 }
 
 bool SafeRelativePath(std::string_view path) {

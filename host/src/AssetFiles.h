@@ -5,8 +5,8 @@
 //   std::optional<std::string> file = ResolveAsset("/home/me/highlights", "clip one.webm");
 //   // "/home/me/highlights/clip one.webm" when that is a regular file
 //
-// Refused (no file): an empty name; a name holding "/", "\", "..", or a
-// zero byte; a name that does not resolve to a regular file; and a file
+// Refused (no file): an empty name; "." and ".."; a name holding "/", "\"
+// or a zero byte; a name that does not resolve to a regular file; and a file
 // whose real path (symbolic links followed) lies outside the folder's real
 // path, so a link inside the folder cannot lead out of it.
 #pragma once

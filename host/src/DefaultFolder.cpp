@@ -5,7 +5,10 @@
 #include <filesystem>
 
 #include "SettingsFile.h"
+#include "HostLog.h"
+#include "abi/HostAbi.h"
 #include "media/WebmWriter.h"
+#include "media/encoding/DemoClips.h"
 
 namespace Corvan::Host {
 
@@ -48,26 +51,21 @@ FolderChoice ChooseFolder(const std::optional<std::string>& option,
 }
 
 std::string PopulateDemoFolder(const std::string& folder) {
-  // A few highlights as the game writes them, a day apart, of several
-  // lengths; their frames are placeholders, so they list but do not play.
-  struct Sample {
-    const char* name;
-    int clusters;
-  };
-  static constexpr Sample kSamples[] = {
-      {"First victory", 4}, {"Dragon at dusk", 12}, {"Clutch save", 8}, {"Team wipe", 20}};
+  // A few highlights as the game writes them, recorded hours to days ago,
+  // each its own short scene with sound, encoded now.
+  const auto started = std::chrono::steady_clock::now();
   const auto now = std::filesystem::file_time_type::clock::now();
-  int age = 0;
-  for (const Sample& sample : kSamples) {
-    Corvan::Media::WebmOptions options;
-    options.clusterCount = sample.clusters;
-    options.framesPerCluster = 30;
-    options.videoFrameBytes = 2048;
-    const std::string path = folder + "/" + sample.name + ".webm";
-    if (!Corvan::Media::WriteWebmFile(path, options)) return "demo highlight " + path + " not written";
+  for (const Corvan::Media::EncodedClip& clip : Corvan::Media::EncodeDemoClips()) {
+    const std::string path = folder + "/" + clip.name + ".webm";
+    if (!clip.error.empty()) return "demo highlight " + path + " not encoded: " + clip.error;
+    if (!Corvan::Media::WriteFileBytes(path, clip.bytes)) return "demo highlight " + path + " not written";
     std::error_code error;
-    std::filesystem::last_write_time(path, now - std::chrono::hours(24 * ++age), error);
+    std::filesystem::last_write_time(path, now - std::chrono::hours(clip.hoursAgo), error);
   }
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  HostLog(LOG_LEVEL_OKAY, "demo folder %s created in %lld ms", folder.c_str(),
+          static_cast<long long>(took.count()));
   return "";
 }
 

@@ -29,9 +29,9 @@ struct FolderChoice {
 [[nodiscard]] FolderChoice ChooseFolder(const std::optional<std::string>& option,
                                         const std::optional<std::string>& saved);
 
-// Fills a new demo folder with sample highlights. The hook for the sample
-// WebM files; it writes none yet, so the folder starts empty. Returns the
-// error text, "" on success.
+// Fills a new demo folder with sample highlights that play: short clips
+// encoded at once (VP8 and Opus, 640 by 360), dated hours to days back.
+// Returns the error text, "" on success.
 [[nodiscard]] std::string PopulateDemoFolder(const std::string& folder);
 
 }  // namespace Corvan::Host

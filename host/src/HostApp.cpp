@@ -40,6 +40,10 @@ std::string HostApp::Open(const HostOptions& options, const std::string& setting
   bus_ = std::make_unique<EventBus>();
   stream_ = std::make_unique<EventStream>(kEventStreamLimit);
   listed_ = std::make_unique<ListedFiles>([this] { return FetchListedPaths(*functions_); });
+  // The clip catalog sees each event before the event stream sends it, so a
+  // viewer that asks for the clips after a list event gets the new list.
+  clips_ = std::make_unique<ClipCatalog>();
+  bus_->AddListener([clips = clips_.get()](const PublishedEvent& e) { clips->Note(e); });
   bus_->AddListener([stream = stream_.get()](const PublishedEvent& e) { stream->Broadcast(e); });
   bus_->AddListener([listed = listed_.get()](const PublishedEvent& e) { listed->OnEvent(e); });
   resources_ = std::make_unique<HostResources>(
@@ -62,6 +66,7 @@ std::string HostApp::Open(const HostOptions& options, const std::string& setting
   parts.resources = resources_.get();
   parts.events = stream_.get();
   parts.listed = listed_.get();
+  parts.clips = clips_.get();
   parts.openApi = RenderOpenApi(module_->Description(), name, module_->PluginVersion());
   parts.webRoot = options.webRoot;
   http_->Start(std::move(parts));

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "ClipInfo.h"
 #include "EventBus.h"
 #include "EventStream.h"
 #include "HostOptions.h"
@@ -66,6 +67,7 @@ class HostApp {
   std::unique_ptr<EventBus> bus_;
   std::unique_ptr<EventStream> stream_;
   std::unique_ptr<ListedFiles> listed_;
+  std::unique_ptr<ClipCatalog> clips_;
   std::unique_ptr<HostResources> resources_;
   std::unique_ptr<HostServices> services_;
   std::unique_ptr<PluginModule> module_;

@@ -139,6 +139,7 @@ HttpReply AssetReply(const std::string& file, std::string_view name, std::string
 const HttpFrontend::Route HttpFrontend::kRoutes[] = {
     {"GET", "/events", false, &HttpFrontend::ServeEvents},
     {"GET", "/openapi.json", false, &HttpFrontend::ServeOpenApi},
+    {"GET", kClipsPath, false, &HttpFrontend::ServeClips},
     {"GET", kAssetPrefix.data(), true, &HttpFrontend::ServeAsset},
     {nullptr, kConfigPath, false, &HttpFrontend::ServeResource},
     {nullptr, kSettingsPath, false, &HttpFrontend::ServeResource},
@@ -184,6 +185,16 @@ void HttpFrontend::ServeOpenApi(HttpRequest& request, const HttpResponder& respo
   HttpReply reply = JsonReply(200, parts_.openApi);
   CompressReply(reply, request.Header("Accept-Encoding"));
   respond(std::move(reply));
+}
+
+void HttpFrontend::ServeClips(HttpRequest& request, const HttpResponder& respond) {
+  if (parts_.clips == nullptr) return respond(ErrorReply(404, Msg::kNotFound));
+  // Headers not read before are read now: blocking work.
+  server_.RunBlocking([this, respond, accept = std::string(request.Header("Accept-Encoding"))] {
+    HttpReply reply = JsonReply(200, parts_.clips->Json());
+    CompressReply(reply, accept);
+    respond(std::move(reply));
+  });
 }
 
 void HttpFrontend::ServeWebFile(HttpRequest& request, const HttpResponder& respond) {

@@ -3,6 +3,7 @@
 //
 //   GET  /events                               Server-Sent Events of every event
 //   GET  /openapi.json                         the plugin's API as OpenAPI 3.0
+//   GET  /kyn-host/v1/clips                    the listed clips' durations and sizes
 //   GET  /kyn-highlights-videos/assets/{name}  a video the plugin lists
 //   GET, PUT  the host's resources; POST /telemetry/v1/events/{name}
 //   any  a path matching a plugin function's method and route template
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ClipInfo.h"
 #include "EventStream.h"
 #include "HostResources.h"
 #include "HttpServer.h"
@@ -39,6 +41,7 @@ struct FrontendParts {
   HostResources* resources = nullptr;
   EventStream* events = nullptr;
   ListedFiles* listed = nullptr;
+  ClipCatalog* clips = nullptr;
   // The OpenAPI document, rendered once.
   std::string openApi;
   // The web viewer's directory.
@@ -75,6 +78,7 @@ class HttpFrontend {
   void Handle(HttpRequest&& request, const HttpResponder& respond);
   void ServeEvents(HttpRequest& request, const HttpResponder& respond);
   void ServeOpenApi(HttpRequest& request, const HttpResponder& respond);
+  void ServeClips(HttpRequest& request, const HttpResponder& respond);
   void ServeAsset(HttpRequest& request, const HttpResponder& respond);
   void ServeResource(HttpRequest& request, const HttpResponder& respond);
   void ServePlugin(HttpRequest& request, const HttpResponder& respond,

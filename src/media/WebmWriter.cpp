@@ -99,11 +99,17 @@ std::string TrackEntry(const WebmTrack& track, std::uint64_t number) {
                      Unsigned(0x9C, 0);
   if (track.name) body += Text(kName, *track.name);
   body += Text(kCodecId, codec);
-  if (codec == "A_OPUS") body += Element(0x63A2, OpusHead());
+  if (track.codecPrivate) {
+    body += Element(0x63A2, *track.codecPrivate);
+  } else if (codec == "A_OPUS") {
+    body += Element(0x63A2, OpusHead());
+  }
+  if (track.codecDelayNs != 0) body += Unsigned(0x56AA, track.codecDelayNs);
+  if (track.seekPreRollNs != 0) body += Unsigned(0x56BB, track.seekPreRollNs);
   if (track.type == WebmTrackType::Video) {
-    body += Element(0xE0, Unsigned(0xB0, 1280) + Unsigned(0xBA, 720));
+    body += Element(0xE0, Unsigned(0xB0, track.width) + Unsigned(0xBA, track.height));
   } else if (track.type == WebmTrackType::Audio) {
-    body += Element(0xE1, Float(0xB5, 48000.0) + Unsigned(0x9F, 2));
+    body += Element(0xE1, Float(0xB5, track.samplingRate) + Unsigned(0x9F, track.channels));
   }
   return Element(kTrackEntry, body);
 }
@@ -116,7 +122,9 @@ std::string Tracks(const WebmOptions& options) {
 
 std::string Info(const WebmOptions& options) {
   const double duration =
-      static_cast<double>(options.clusterCount * options.framesPerCluster) * kFrameMilliseconds;
+      options.frames.empty()
+          ? static_cast<double>(options.clusterCount * options.framesPerCluster) * kFrameMilliseconds
+          : options.durationMs;
   std::string body = Unsigned(0x2AD7B1, 1000000) + Float(0x4489, duration) +
                      Text(0x4D80, options.muxingApp);
   if (options.writingApp) body += Text(kWritingApp, *options.writingApp);
@@ -141,11 +149,22 @@ std::string SimpleBlock(std::uint64_t track, std::int16_t relative, bool key, co
   return Element(0xA3, header + frame);
 }
 
-std::string Cluster(const WebmOptions& options, int index) {
-  const std::uint64_t start =
-      static_cast<std::uint64_t>(index) * static_cast<std::uint64_t>(options.framesPerCluster) *
-      kFrameMilliseconds;
-  std::string body = Unsigned(0xE7, start);
+// A cluster's time and its children after the Timecode.
+struct ClusterContent {
+  std::uint64_t timeMs = 0;
+  std::string blocks;
+};
+
+std::string Cluster(const WebmOptions& options, const ClusterContent& content) {
+  const std::string body = Unsigned(0xE7, content.timeMs) + content.blocks;
+  if (!options.unknownSizeClusters) return Element(kCluster, body);
+  return Id(kCluster) + UnknownSize() + body;
+}
+
+ClusterContent DummyCluster(const WebmOptions& options, int index) {
+  ClusterContent content;
+  content.timeMs = static_cast<std::uint64_t>(index) *
+                   static_cast<std::uint64_t>(options.framesPerCluster) * kFrameMilliseconds;
   for (int f = 0; f < options.framesPerCluster; ++f) {
     const auto relative = static_cast<std::int16_t>(f * static_cast<int>(kFrameMilliseconds));
     for (std::size_t t = 0; t < options.tracks.size(); ++t) {
@@ -154,11 +173,41 @@ std::string Cluster(const WebmOptions& options, int index) {
                                                                     : options.audioFrameBytes;
       const auto salt = static_cast<std::uint32_t>(index * 7919 + f * 31 + static_cast<int>(t));
       const bool key = track.type != WebmTrackType::Video || f == 0;
-      body += SimpleBlock(t + 1, relative, key, Frame(bytes, salt));
+      content.blocks += SimpleBlock(t + 1, relative, key, Frame(bytes, salt));
     }
   }
-  if (!options.unknownSizeClusters) return Element(kCluster, body);
-  return Id(kCluster) + UnknownSize() + body;
+  return content;
+}
+
+bool VideoKeyframe(const WebmOptions& options, const WebmFrame& frame) {
+  return frame.key && frame.track >= 1 && frame.track <= options.tracks.size() &&
+         options.tracks[frame.track - 1].type == WebmTrackType::Video;
+}
+
+// A block's time is relative to its cluster in 16 signed bits; a cluster
+// ends before it would span more.
+constexpr std::uint64_t kLongestClusterMs = 30000;
+
+// The coded frames in clusters, a new one at each video keyframe, so that
+// every cluster can be played from its start.
+std::vector<ClusterContent> CodedClusters(const WebmOptions& options) {
+  std::vector<ClusterContent> clusters;
+  for (const WebmFrame& frame : options.frames) {
+    if (clusters.empty() || (VideoKeyframe(options, frame) && !clusters.back().blocks.empty()) ||
+        frame.timeMs < clusters.back().timeMs || frame.timeMs - clusters.back().timeMs > kLongestClusterMs) {
+      clusters.push_back({frame.timeMs, ""});
+    }
+    const auto relative = static_cast<std::int16_t>(frame.timeMs - clusters.back().timeMs);
+    clusters.back().blocks += SimpleBlock(frame.track, relative, frame.key, frame.data);
+  }
+  return clusters;
+}
+
+std::vector<ClusterContent> Clusters(const WebmOptions& options) {
+  if (!options.frames.empty()) return CodedClusters(options);
+  std::vector<ClusterContent> clusters;
+  for (int c = 0; c < options.clusterCount; ++c) clusters.push_back(DummyCluster(options, c));
+  return clusters;
 }
 
 // Seek positions are written 8 bytes wide, so the SeekHead's length does not
@@ -173,20 +222,29 @@ std::string SeekHead(const std::vector<std::pair<std::uint32_t, std::uint64_t>>&
   return Element(kSeekHead, body);
 }
 
-std::string Cues(const WebmOptions& options, const std::vector<std::uint64_t>& clusterPositions) {
+// One cue per cluster, on the first video track (track 1 without one).
+std::string Cues(const WebmOptions& options, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& clusters) {
+  std::uint64_t track = 1;
+  for (std::size_t t = 0; t < options.tracks.size(); ++t) {
+    if (options.tracks[t].type == WebmTrackType::Video) {
+      track = t + 1;
+      break;
+    }
+  }
   std::string body;
-  for (std::size_t c = 0; c < clusterPositions.size(); ++c) {
-    const std::uint64_t time = c * static_cast<std::uint64_t>(options.framesPerCluster) * kFrameMilliseconds;
+  for (const auto& [time, position] : clusters) {
     body += Element(0xBB, Unsigned(0xB3, time) +
-                              Element(0xB7, Unsigned(0xF7, 1) + Unsigned(0xF1, clusterPositions[c])));
+                              Element(0xB7, Unsigned(0xF7, track) + Unsigned(0xF1, position)));
   }
   return Element(0x1C53BB6B, body);
 }
 
-// The segment's children in file order, each with the part it is, if any.
+// The segment's children in file order, each with the part it is, if any,
+// and a cluster's time.
 struct SegmentChild {
   std::string bytes;
   std::optional<WebmPart> part;
+  std::uint64_t timeMs = 0;
 };
 
 std::vector<SegmentChild> SegmentChildren(const WebmOptions& options) {
@@ -194,11 +252,12 @@ std::vector<SegmentChild> SegmentChildren(const WebmOptions& options) {
   children.push_back({Info(options), WebmPart::Info});
   const std::string tracks = Tracks(options);
   if (!options.tracksAfterFirstCluster) children.push_back({tracks, WebmPart::Tracks});
-  for (int c = 0; c < options.clusterCount; ++c) {
-    children.push_back({Cluster(options, c), WebmPart::FirstCluster});
+  const std::vector<ClusterContent> clusters = Clusters(options);
+  for (std::size_t c = 0; c < clusters.size(); ++c) {
+    children.push_back({Cluster(options, clusters[c]), WebmPart::FirstCluster, clusters[c].timeMs});
     if (c == 0 && options.tracksAfterFirstCluster) children.push_back({tracks, WebmPart::Tracks});
   }
-  if (options.tracksAfterFirstCluster && options.clusterCount == 0) children.push_back({tracks, WebmPart::Tracks});
+  if (options.tracksAfterFirstCluster && clusters.empty()) children.push_back({tracks, WebmPart::Tracks});
   return children;
 }
 
@@ -212,11 +271,11 @@ WebmImage BuildWebm(const WebmOptions& options) {
   // Positions inside the segment's payload, as SeekHead and Cues give them.
   std::uint64_t position = seekHeadBytes + voidElement.size();
   std::uint64_t infoAt = 0, tracksAt = 0;
-  std::vector<std::uint64_t> clusterAt;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> clusterAt;  // time, position
   for (const SegmentChild& child : children) {
     if (child.part == WebmPart::Info) infoAt = position;
     if (child.part == WebmPart::Tracks) tracksAt = position;
-    if (child.part == WebmPart::FirstCluster) clusterAt.push_back(position);
+    if (child.part == WebmPart::FirstCluster) clusterAt.emplace_back(child.timeMs, position);
     position += child.bytes.size();
   }
   std::string body = SeekHead({{kInfo, infoAt}, {kTracks, tracksAt}, {0x1C53BB6B, position}}) + voidElement;

@@ -10,9 +10,12 @@
 // A file is: the EBML header, then one Segment holding a SeekHead, a Void,
 // Info (TimecodeScale, Duration, MuxingApp, WritingApp), Tracks (one
 // TrackEntry per track: TrackNumber, TrackUID, TrackType, FlagLacing, Name,
-// CodecID, CodecPrivate for Opus, Video or Audio settings), the Clusters
-// (Timecode, then SimpleBlocks of every track in turn) and Cues. Frames are
-// dummy bytes: the files parse, they do not play. Segment and clusters can
+// CodecID, CodecPrivate, CodecDelay and SeekPreRoll where set, Video or
+// Audio settings), the Clusters (Timecode, then SimpleBlocks) and Cues.
+// Without coded frames the frames are dummy bytes (every track in turn):
+// the files parse, they do not play. With the coded frames of an encoder
+// (WebmOptions::frames) the file plays: a cluster begins at each video
+// keyframe and the Cues point at those clusters. Segment and clusters can
 // have known or unknown sizes; the layout of what was written is returned
 // so that callers can cut the file inside any part. The Ebml functions make
 // single elements for hand-made files.
@@ -38,6 +41,26 @@ struct WebmTrack {
   std::optional<std::string> name;
   // Empty: V_VP8, A_OPUS or S_TEXT/UTF8 by type.
   std::string codec;
+  // Video: the picture size in pixels.
+  std::uint64_t width = 1280;
+  std::uint64_t height = 720;
+  // Audio: the sampling rate and channel count.
+  double samplingRate = 48000.0;
+  std::uint64_t channels = 2;
+  // CodecPrivate; when absent, an A_OPUS track gets a stereo OpusHead.
+  std::optional<std::string> codecPrivate{};
+  // CodecDelay and SeekPreRoll in nanoseconds; not written when 0.
+  std::uint64_t codecDelayNs = 0;
+  std::uint64_t seekPreRollNs = 0;
+};
+
+// One coded frame of an encoder, for WebmOptions::frames.
+struct WebmFrame {
+  // The track's number: its place in WebmOptions::tracks, from 1.
+  std::uint64_t track = 1;
+  std::uint64_t timeMs = 0;
+  bool key = true;
+  std::string data;
 };
 
 struct WebmOptions {
@@ -57,6 +80,11 @@ struct WebmOptions {
   // Tracks written after the first Cluster instead of before it.
   bool tracksAfterFirstCluster = false;
   bool withCues = true;
+  // Coded frames in time order. When there are any, they are written instead
+  // of the dummy frames (clusterCount, framesPerCluster and the frame sizes
+  // are then unused) and Info's Duration is durationMs.
+  std::vector<WebmFrame> frames;
+  double durationMs = 0;
 };
 
 // The parts of a written file whose extent WebmLayout records.

@@ -98,6 +98,9 @@ class HeaderCollector final : public webm::Callback {
   ReadPart tracksPart_;
   bool hasWritingApp_ = false;
   std::string writingApp_;
+  double durationMs_ = 0;
+  std::uint64_t width_ = 0;
+  std::uint64_t height_ = 0;
   std::vector<TrackSummary> tracks_;
   std::vector<std::uint64_t> trackNumbers_;
 };
@@ -190,6 +193,10 @@ Status HeaderCollector::OnInfo(const ElementMetadata& metadata, const webm::Info
   infoPart_.complete = true;
   hasWritingApp_ = info.writing_app.is_present();
   writingApp_ = info.writing_app.value();
+  if (info.duration.is_present()) {
+    // Duration counts in TimecodeScale nanoseconds.
+    durationMs_ = info.duration.value() * static_cast<double>(info.timecode_scale.value()) / 1e6;
+  }
   return NoteProgress(EndOf(metadata));
 }
 
@@ -201,6 +208,10 @@ Status HeaderCollector::OnTrackEntry(const ElementMetadata& metadata, const webm
     return Status(kRefused);
   }
   trackNumbers_.push_back(number);
+  if (entry.track_type.value() == webm::TrackType::kVideo && width_ == 0 && entry.video.is_present()) {
+    width_ = entry.video.value().pixel_width.value();
+    height_ = entry.video.value().pixel_height.value();
+  }
   tracks_.push_back({static_cast<std::uint64_t>(entry.track_type.value()), entry.name.is_present(),
                     entry.name.value()});
   return NoteProgress(EndOf(metadata));
@@ -229,6 +240,9 @@ WebmVerificationStep HeaderCollector::LoadStep(Status status, std::uint64_t posi
 
 WebmVerification HeaderCollector::Check() const {
   WebmVerification result;
+  result.durationMs = durationMs_;
+  result.width = width_;
+  result.height = height_;
   if (!infoPart_.complete) {
     result.step = WebmVerificationStep::kNoSegmentInfo;
   } else if (!hasWritingApp_ || writingApp_ != kWritingApplication) {

@@ -24,7 +24,8 @@
 // every failure is a value, never an exception or a crash.
 //
 // The reason of a rejection goes to the debug trace only; InspectWebmFile
-// returns it for callers (and tests) that want it.
+// returns it for callers (and tests) that want it, with the clip's duration
+// and picture size from the same parse.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +63,12 @@ struct WebmVerification {
   std::string text;
   // Indexes of the tracks passed over because they have no Name, in order.
   std::vector<std::uint64_t> namelessTracks;
+  // What the header tells of the video, for callers that show it: Info's
+  // Duration in milliseconds and the first video track's picture size; 0
+  // where the header leaves them out or the parse did not reach them.
+  double durationMs = 0;
+  std::uint64_t width = 0;
+  std::uint64_t height = 0;
 
   bool passed() const { return step == WebmVerificationStep::kPassed; }
 };
