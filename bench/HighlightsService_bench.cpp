@@ -101,9 +101,7 @@ FlatProperty FlatListByHand(const std::vector<Highlight>& records) {
   return list;
 }
 
-std::vector<Highlight> CurrentRecords(Service& service) {
-  return *service.plugin().GetHighlights().value();
-}
+std::vector<Highlight> CurrentRecords(Service& service) { return service.Records(); }
 
 void BM_FlatListByHand(benchmark::State& state) {
   const std::vector<Highlight> records = CurrentRecords(Shared());

@@ -12,8 +12,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "abi/HostAbi.h"
+#include "binding/FlatProperty.h"
+#include "binding/NativeCodec.h"
 #include "highlights/HighlightsPlugin.h"
 #include "media/WebmWriter.h"
 #include "plugin/PluginEntry.h"
@@ -90,6 +93,25 @@ class Service {
       }
     }
     return request;
+  }
+
+  // The records of the list, as GET answers them.
+  std::vector<Corvan::Client::Highlights::Api::Highlight> Records() {
+    const HostRequest request = Request(HTTP_METHOD_GET, "/kyn-highlights/v1/highlights",
+                                        "GetKynHighlightsV1Highlights");
+    HostResponse response;
+    std::memset(&response, 0, sizeof response);
+    Corvan::InvokeFunction(&response, &request);
+    Corvan::BindingProperty tree;
+    FlatResult report{};
+    std::vector<Corvan::Client::Highlights::Api::Highlight> records;
+    Corvan::BindingResult converted;
+    if (Corvan::FromFlatProperty(Corvan::ResultValue(response.result), tree, report, "list")) {
+      static_cast<void>(Corvan::AssignNative(converted, records, tree, "list", &plugin().registry()));
+    }
+    Corvan::ReleaseFlatResult(report);
+    response.release(&response);
+    return records;
   }
 
   // Invokes and releases; the error text of a failed call, or "".

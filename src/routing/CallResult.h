@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "binding/BindingProperty.h"
+#include "binding/FlatBlock.h"
 #include "abi/HostAbi.h"
 #include "routing/ResponseStream.h"
 
@@ -33,6 +34,9 @@ struct ReplyDetails {
   std::string statusText;
   HeaderPairs headers;
   std::unique_ptr<ResponseStream> stream;
+  // The answer already in flat form (a shared snapshot), given instead of a
+  // value: the response holds it rather than a flat copy of its own.
+  SharedFlatValue flatValue;
 };
 
 struct CallResult {
