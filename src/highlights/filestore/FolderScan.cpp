@@ -10,6 +10,7 @@
 #include "highlights/filestore/PathUtilities.h"
 #include "highlights/filestore/WebmVerification.h"
 #include "logging/Logger.h"
+#include "platform/FileSystem.h"
 
 namespace Corvan::Client::Highlights {
 
@@ -26,7 +27,8 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
       std::to_string(start).c_str());
   list->ClearWithoutNotifying();
   std::vector<FileEntry> entries;
-  if (!ListFiles(folderPath, kHighlightPattern, false, entries)) {
+  Platform::Directory folder;
+  if (!ListFiles(folderPath, kHighlightPattern, false, entries, folder)) {
     Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Scan: Unable to scan files at directory %s",
         folderPath.c_str());
     return;
@@ -37,7 +39,9 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
   for (const FileEntry& entry : entries) {
     std::string name = GetFileStem(entry.path);
     const std::uint64_t mtime = FileTimeToUnixMillis(entry.lastWriteTime);
-    if (!verifier.VerifyFile(entry.path)) {
+    // Opened relative to the listed folder: no path lookup, no stat.
+    const char* relative = entry.path.c_str() + folder.base().size();
+    if (!verifier.VerifyFileIn(folder, relative, entry.size, entry.path)) {
       Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Verification failed; ignoring file %s",
           entry.path.c_str());
       continue;

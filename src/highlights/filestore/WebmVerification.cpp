@@ -7,6 +7,7 @@
 #include <webm/webm_parser.h>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "platform/FileUtilities.h"
 #include "logging/Diagnostics.h"
 #include "platform/FileStream.h"
+#include "platform/FileSystem.h"
 
 namespace Corvan::Client::Highlights {
 namespace {
@@ -36,6 +38,72 @@ constexpr std::uint64_t kLargestReadElement = 1u << 20;
 // first Cluster or the segment's end reached), or an element was refused.
 constexpr std::int32_t kHeadersOver = 1;
 constexpr std::int32_t kRefused = 2;
+
+// The bytes read at a file's start: real headers (EBML header, SeekHead,
+// Info, Tracks) take a few hundred to a few thousand bytes.
+constexpr std::size_t kFirstReadBytes = 64 * 1024;
+
+// A reader over a file whose first bytes are already in a buffer: reads
+// within them cost no system call, a read past them one pread of a buffer's
+// worth, and once a read came back short the end of the file is known.
+class BufferedFileReader final : public webm::Reader {
+ public:
+  BufferedFileReader(Platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buffer)
+      : file_(file), buffer_(buffer) {}
+
+  // Reads the first buffer's worth; the bytes read.
+  std::size_t Start() { return Fill(0); }
+  bool EndKnown() const { return endKnown_; }
+
+  Status Read(std::size_t count, std::uint8_t* out, std::uint64_t* done) override {
+    *done = 0;
+    while (*done < count) {
+      if (position_ < bufferStart_ || position_ >= bufferStart_ + valid_) {
+        if (endKnown_ && position_ >= bufferStart_ + valid_) break;
+        if (Fill(position_) == 0) break;
+      }
+      const std::size_t at = static_cast<std::size_t>(position_ - bufferStart_);
+      const std::size_t step = std::min<std::size_t>(count - *done, valid_ - at);
+      std::memcpy(out + *done, buffer_.data() + at, step);
+      *done += step;
+      position_ += step;
+    }
+    return Outcome(*done, count);
+  }
+
+  Status Skip(std::uint64_t count, std::uint64_t* done) override {
+    std::uint64_t step = count;
+    if (endKnown_) {
+      const std::uint64_t end = bufferStart_ + valid_;
+      step = position_ >= end ? 0 : std::min(count, end - position_);
+    }
+    position_ += step;
+    *done = step;
+    return Outcome(step, count);
+  }
+
+  std::uint64_t Position() const override { return position_; }
+
+ private:
+  static Status Outcome(std::uint64_t done, std::uint64_t wanted) {
+    if (done == wanted) return Status(Status::kOkCompleted);
+    return Status(done != 0 ? Status::kOkPartial : Status::kEndOfFile);
+  }
+
+  std::size_t Fill(std::uint64_t offset) {
+    bufferStart_ = offset;
+    valid_ = file_.ReadAt(offset, buffer_.data(), buffer_.size());
+    if (valid_ < buffer_.size()) endKnown_ = true;
+    return valid_;
+  }
+
+  Platform::ReadOnlyFile& file_;
+  std::vector<std::uint8_t>& buffer_;
+  std::uint64_t bufferStart_ = 0;
+  std::size_t valid_ = 0;
+  std::uint64_t position_ = 0;
+  bool endKnown_ = false;
+};
 
 struct TrackSummary {
   std::uint64_t type = 0;
@@ -299,6 +367,24 @@ WebmVerification WebmVerifier::InspectFile(const std::string& path) {
   const bool regular = Platform::RegularFileSize(stream, size);
   webm::FileReader reader(stream);  // closes the stream on every path
   return regular ? Inspect(reader, size) : result;
+}
+
+bool WebmVerifier::VerifyFileIn(const Platform::Directory& folder, const char* relativePath,
+                                std::uint64_t listedSize, const std::string& path) {
+  WebmVerification verification;
+  verification.step = WebmVerificationStep::kOpenFailed;
+  Platform::ReadOnlyFile file;
+  if (file.Open(folder, relativePath)) {
+    if (buffer_.empty()) buffer_.resize(kFirstReadBytes);
+    BufferedFileReader reader(file, buffer_);
+    const std::size_t first = reader.Start();
+    // A short first read tells the size; else the listing's, unless the
+    // file has grown since.
+    const std::uint64_t size = reader.EndKnown() ? first : std::max<std::uint64_t>(listedSize, first);
+    verification = Inspect(reader, size);
+  }
+  TraceWebmVerification(verification, path);
+  return verification.passed();
 }
 
 bool WebmVerifier::VerifyFile(const std::string& path) {
