@@ -32,8 +32,10 @@ std::string MakeHighlightUrl(std::string_view filepath) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const std::size_t slash = filepath.find_last_of("/\\");
   const std::string_view name = slash == std::string_view::npos ? filepath : filepath.substr(slash + 1);
-  std::string url = "/kyn-highlights-videos/assets/";
-  url.reserve(url.size() + name.size() * 3);
+  static constexpr std::string_view kAssets = "/kyn-highlights-videos/assets/";
+  std::string url;
+  url.reserve(kAssets.size() + name.size() * 3);
+  url = kAssets;
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (IsUnreserved(byte)) {

@@ -117,7 +117,9 @@ bool ListOpenDirectory(const Listing& listing, Platform::Directory& directory) {
 
 void Visit(const Listing& listing, const std::string& base, const Platform::DirectoryEntry& entry) {
   if ((entry.attributes & Platform::kFileAttributeDirectory) == 0) {
-    std::string path = base + entry.name;
+    std::string path;
+    path.reserve(base.size() + entry.name.size());
+    path.append(base).append(entry.name);
     if (!listing.filter.Matches(path)) return;
     listing.out.push_back({std::move(path), entry.size, entry.lastWriteTime, entry.attributes});
   } else if (listing.recursive && entry.name != "." && entry.name != "..") {

@@ -36,7 +36,7 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
   std::vector<Api::Highlight> found;
   found.reserve(entries.size());
   WebmVerifier verifier;
-  for (const FileEntry& entry : entries) {
+  for (FileEntry& entry : entries) {
     std::string name = GetFileStem(entry.path);
     const std::uint64_t mtime = FileTimeToUnixMillis(entry.lastWriteTime);
     // Opened relative to the listed folder: no path lookup, no stat.
@@ -46,9 +46,11 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
           entry.path.c_str());
       continue;
     }
-    found.emplace_back(std::move(name), entry.path, mtime, entry.size);
+    found.emplace_back(std::move(name), std::move(entry.path), mtime, entry.size);
   }
-  list->SetHighlights(found);
+  // The list takes a copy while the telemetry below still reads the
+  // records; after the first scan it takes them.
+  list->SetHighlights(sessionScanReported ? std::move(found) : found);
   const std::int64_t end = CurrentUnixMilliseconds();
   Log(kLogOkay, LogCategory::GEN, "kyn-highlights: Completing file scan (duration %s ms): %s ms",
       std::to_string(end - start).c_str(), std::to_string(end).c_str());

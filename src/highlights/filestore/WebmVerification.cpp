@@ -40,8 +40,10 @@ constexpr std::int32_t kHeadersOver = 1;
 constexpr std::int32_t kRefused = 2;
 
 // The bytes read at a file's start: real headers (EBML header, SeekHead,
-// Info, Tracks) take a few hundred to a few thousand bytes.
-constexpr std::size_t kFirstReadBytes = 64 * 1024;
+// Info, Tracks) take a few hundred bytes to a few KiB. A header that goes on
+// past them is read on in steps of kLaterReadBytes.
+constexpr std::size_t kFirstReadBytes = 4 * 1024;
+constexpr std::size_t kLaterReadBytes = 64 * 1024;
 
 // A reader over a file whose first bytes are already in a buffer: reads
 // within them cost no system call, a read past them one pread of a buffer's
@@ -51,8 +53,8 @@ class BufferedFileReader final : public webm::Reader {
   BufferedFileReader(Platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buffer)
       : file_(file), buffer_(buffer) {}
 
-  // Reads the first buffer's worth; the bytes read.
-  std::size_t Start() { return Fill(0); }
+  // Reads the file's first bytes; the bytes read.
+  std::size_t Start() { return Fill(0, kFirstReadBytes); }
   bool EndKnown() const { return endKnown_; }
 
   Status Read(std::size_t count, std::uint8_t* out, std::uint64_t* done) override {
@@ -60,7 +62,7 @@ class BufferedFileReader final : public webm::Reader {
     while (*done < count) {
       if (position_ < bufferStart_ || position_ >= bufferStart_ + valid_) {
         if (endKnown_ && position_ >= bufferStart_ + valid_) break;
-        if (Fill(position_) == 0) break;
+        if (Fill(position_, buffer_.size()) == 0) break;
       }
       const std::size_t at = static_cast<std::size_t>(position_ - bufferStart_);
       const std::size_t step = std::min<std::size_t>(count - *done, valid_ - at);
@@ -90,10 +92,10 @@ class BufferedFileReader final : public webm::Reader {
     return Status(done != 0 ? Status::kOkPartial : Status::kEndOfFile);
   }
 
-  std::size_t Fill(std::uint64_t offset) {
+  std::size_t Fill(std::uint64_t offset, std::size_t count) {
     bufferStart_ = offset;
-    valid_ = file_.ReadAt(offset, buffer_.data(), buffer_.size());
-    if (valid_ < buffer_.size()) endKnown_ = true;
+    valid_ = file_.ReadAt(offset, buffer_.data(), count);
+    if (valid_ < count) endKnown_ = true;
     return valid_;
   }
 
@@ -120,11 +122,38 @@ struct ReadPart {
 
 enum class Phase { kHeader, kBeforeSegment, kSegment };
 
+}  // namespace
+
+// What the header of the file being verified gave; kept by the verifier, so
+// that its storage serves every file.
+struct WebmVerifier::Collected {
+  bool hasWritingApp = false;
+  std::string writingApp;
+  std::vector<TrackSummary> tracks;
+  std::vector<std::uint64_t> trackNumbers;
+
+  void Clear() {
+    hasWritingApp = false;
+    writingApp.clear();
+    tracks.clear();
+    trackNumbers.clear();
+  }
+};
+
+namespace {
+
 // Collects the EBML header, Info and Tracks from the parser's events and
 // decides, element by element, what is read, skipped or refused.
 class HeaderCollector final : public webm::Callback {
  public:
-  explicit HeaderCollector(std::uint64_t fileSize) : fileSize_(fileSize) {}
+  HeaderCollector(std::uint64_t fileSize, WebmVerifier::Collected& collected)
+      : fileSize_(fileSize),
+        hasWritingApp_(collected.hasWritingApp),
+        writingApp_(collected.writingApp),
+        tracks_(collected.tracks),
+        trackNumbers_(collected.trackNumbers) {
+    collected.Clear();
+  }
 
   Status OnElementBegin(const ElementMetadata& metadata, Action* action) override;
   Status OnEbml(const ElementMetadata& metadata, const webm::Ebml& ebml) override;
@@ -164,10 +193,10 @@ class HeaderCollector final : public webm::Callback {
   bool headerBegun_ = false;
   ReadPart infoPart_;
   ReadPart tracksPart_;
-  bool hasWritingApp_ = false;
-  std::string writingApp_;
-  std::vector<TrackSummary> tracks_;
-  std::vector<std::uint64_t> trackNumbers_;
+  bool& hasWritingApp_;
+  std::string& writingApp_;
+  std::vector<TrackSummary>& tracks_;
+  std::vector<std::uint64_t>& trackNumbers_;
 };
 
 Status HeaderCollector::OnElementBegin(const ElementMetadata& metadata, Action* action) {
@@ -330,12 +359,13 @@ WebmVerification HeaderCollector::Check() const {
 
 }  // namespace
 
-WebmVerifier::WebmVerifier() : parser_(std::make_unique<webm::WebmParser>()) {}
+WebmVerifier::WebmVerifier()
+    : parser_(std::make_unique<webm::WebmParser>()), collected_(std::make_unique<Collected>()) {}
 
 WebmVerifier::~WebmVerifier() = default;
 
 WebmVerification WebmVerifier::Inspect(webm::Reader& reader, std::uint64_t size) {
-  HeaderCollector collector(size);
+  HeaderCollector collector(size, *collected_);
   WebmVerificationStep step;
   try {
     // The position is taken after the parse (not as a second argument,
@@ -375,7 +405,7 @@ bool WebmVerifier::VerifyFileIn(const Platform::Directory& folder, const char* r
   verification.step = WebmVerificationStep::kOpenFailed;
   Platform::ReadOnlyFile file;
   if (file.Open(folder, relativePath)) {
-    if (buffer_.empty()) buffer_.resize(kFirstReadBytes);
+    if (buffer_.empty()) buffer_.resize(kLaterReadBytes);
     BufferedFileReader reader(file, buffer_);
     const std::size_t first = reader.Start();
     // A short first read tells the size; else the listing's, unless the

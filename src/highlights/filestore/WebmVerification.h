@@ -93,9 +93,13 @@ class WebmVerifier {
   // count from 0); the reader must not deliver more than `size` bytes.
   [[nodiscard]] WebmVerification Inspect(webm::Reader& reader, std::uint64_t size);
 
+  // What a file's header gave (defined with the verification).
+  struct Collected;
+
  private:
   std::unique_ptr<webm::WebmParser> parser_;
   std::vector<std::uint8_t> buffer_;  // the start of each file, reused
+  std::unique_ptr<Collected> collected_;  // what a file's header gave, reused
 };
 
 // Verifies the file at the UTF-8 path, traces the reason of a rejection and
