@@ -47,6 +47,17 @@ class OperationCounters {
 // Runs `body` a few times before measuring, so caches and heaps are warm.
 void WarmUp(const std::function<void()>& body, int times = 3);
 
+// Runs `once` warm, then in the timed loop, and reports the counters per
+// operation ("allocs/<unit>", "faults/<unit>").
+template <class Once>
+void Measure(benchmark::State& state, const Once& once, const char* unit,
+             double operationsPerIteration = 1, int warmUps = 3) {
+  WarmUp(once, warmUps);
+  const OperationCounters counters;
+  for (auto _ : state) once();
+  counters.Report(state, unit, operationsPerIteration);
+}
+
 // One benchmark of a program.
 struct Case {
   std::string name;

@@ -68,13 +68,9 @@ BindingProperty BuildTree(const std::vector<Clip>& clips) {
   return list;
 }
 
-// Runs `once` warm, then timed, and reports the counters per tree.
 template <class Once>
 void Measure(benchmark::State& state, const Once& once) {
-  BenchSupport::WarmUp(once);
-  const BenchSupport::OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "tree");
+  BenchSupport::Measure(state, once, "tree");
 }
 
 void BM_BuildTree(benchmark::State& state) {

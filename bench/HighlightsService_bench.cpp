@@ -45,10 +45,7 @@ void BM_GetHighlights(benchmark::State& state) {
                                               "GetKynHighlightsV1Highlights");
   bool ok = true;
   const auto once = [&] { ok = Service::Invoke(request).empty() && ok; };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "call");
+  BenchSupport::Measure(state, once, "call");
   if (!ok) state.SkipWithError("the call answered an error");
 }
 
@@ -110,10 +107,7 @@ void BM_FlatListByHand(benchmark::State& state) {
     benchmark::DoNotOptimize(flat);
     Corvan::ReleaseFlatProperty(flat);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "call");
+  BenchSupport::Measure(state, once, "call");
 }
 
 void BM_FlatValueOfTheList(benchmark::State& state) {
@@ -127,10 +121,7 @@ void BM_FlatValueOfTheList(benchmark::State& state) {
     benchmark::DoNotOptimize(flat);
     Corvan::ReleaseFlatProperty(flat);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "call");
+  BenchSupport::Measure(state, once, "call");
 }
 
 void BM_RenameBackAndForth(benchmark::State& state) {
@@ -150,10 +141,7 @@ void BM_RenameBackAndForth(benchmark::State& state) {
     request.bodyLength = static_cast<std::uint32_t>(body.size());
     ok = Service::Invoke(request).empty() && ok;
   };
-  BenchSupport::WarmUp(once, 2);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "call");
+  BenchSupport::Measure(state, once, "call", 1, 2);
   if (turn % 2 == 1) once();
   if (!ok) state.SkipWithError("a rename failed");
 }
@@ -194,10 +182,7 @@ void BM_OpenRead64KiBClose(benchmark::State& state) {
       close(file);
     }
   };
-  BenchSupport::WarmUp(once, 1);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "file", kFiles);
+  BenchSupport::Measure(state, once, "file", kFiles, 1);
   if (!ok) state.SkipWithError("cannot open a file");
 }
 

@@ -12,14 +12,8 @@
 // document costs.
 #include <benchmark/benchmark.h>
 
-// The same choice as src/binding/readers/JsonReader.cpp, so that both sides
-// run the same RapidJSON code (and its templates agree between the two).
-#if !defined(RAPIDJSON_SSE2) && !defined(RAPIDJSON_SSE42) &&           \
-    (defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64) || \
-     (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
-#define RAPIDJSON_SSE2
-#endif
-#include <rapidjson/document.h>
+#include "Anchors.h"  // first: it chooses RapidJSON's SIMD code
+
 #include <rapidjson/reader.h>
 
 #include <nlohmann/json.hpp>
@@ -33,10 +27,9 @@
 
 namespace {
 
-using BenchSupport::OperationCounters;
-
-void Report(benchmark::State& state, const OperationCounters& counters, std::size_t bytes) {
-  counters.Report(state, "doc");
+template <class Once>
+void Measure(benchmark::State& state, const Once& once, std::size_t bytes) {
+  BenchSupport::Measure(state, once, "doc");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 
@@ -47,24 +40,15 @@ void BM_Ours(benchmark::State& state) {
     if (!result.success) state.SkipWithError(result.ErrorText());
     benchmark::DoNotOptimize(result);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Report(state, counters, body.size());
+  Measure(state, once, body.size());
 }
 
 void BM_RapidJsonDocument(benchmark::State& state) {
   const std::string body = BenchSupport::HighlightListJson(static_cast<int>(state.range(0)));
   const auto once = [&] {
-    rapidjson::Document document;
-    document.Parse(body.c_str(), body.size());
-    if (document.HasParseError()) state.SkipWithError("parse failed");
-    benchmark::DoNotOptimize(document);
+    if (!BenchSupport::ParseRapidJsonDocument(body)) state.SkipWithError("parse failed");
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Report(state, counters, body.size());
+  Measure(state, once, body.size());
 }
 
 void BM_RapidJsonNoop(benchmark::State& state) {
@@ -77,10 +61,7 @@ void BM_RapidJsonNoop(benchmark::State& state) {
     if (outcome.IsError()) state.SkipWithError("parse failed");
     benchmark::DoNotOptimize(outcome);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Report(state, counters, body.size());
+  Measure(state, once, body.size());
 }
 
 void BM_Nlohmann(benchmark::State& state) {
@@ -90,10 +71,7 @@ void BM_Nlohmann(benchmark::State& state) {
     if (value.is_discarded()) state.SkipWithError("parse failed");
     benchmark::DoNotOptimize(value);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Report(state, counters, body.size());
+  Measure(state, once, body.size());
 }
 
 }  // namespace

@@ -6,21 +6,19 @@
 // minor page faults one document costs.
 #include <benchmark/benchmark.h>
 
-#include <msgpack.hpp>
-
 #include <cstdint>
 #include <vector>
 
+#include "Anchors.h"
 #include "BenchHarness.h"
 #include "HighlightListFixture.h"
 #include "binding/readers/MessagePackReader.h"
 
 namespace {
 
-using BenchSupport::OperationCounters;
-
-void Report(benchmark::State& state, const OperationCounters& counters, std::size_t bytes) {
-  counters.Report(state, "doc");
+template <class Once>
+void Measure(benchmark::State& state, const Once& once, std::size_t bytes) {
+  BenchSupport::Measure(state, once, "doc");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 
@@ -31,24 +29,13 @@ void BM_Ours(benchmark::State& state) {
     if (!read.result.success || read.consumed != body.size()) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(read);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Report(state, counters, body.size());
+  Measure(state, once, body.size());
 }
 
 void BM_Msgpack(benchmark::State& state) {
   const std::vector<std::uint8_t> body = BenchSupport::HighlightListMessagePack(static_cast<int>(state.range(0)));
-  const char* bytes = reinterpret_cast<const char*>(body.data());
-  const auto once = [&] {
-    msgpack::object_handle handle;
-    msgpack::unpack(handle, bytes, body.size());
-    benchmark::DoNotOptimize(handle.get());
-  };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Report(state, counters, body.size());
+  const auto once = [&] { BenchSupport::UnpackMsgpack(body); };
+  Measure(state, once, body.size());
 }
 
 }  // namespace

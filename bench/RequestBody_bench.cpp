@@ -11,30 +11,18 @@
 // memory rose ("peakMB") and the answer's error text.
 #include <benchmark/benchmark.h>
 
-// The same choice as src/binding/readers/JsonReader.cpp, so that both sides
-// run the same RapidJSON code.
-#if !defined(RAPIDJSON_SSE2) && !defined(RAPIDJSON_SSE42) &&           \
-    (defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64) || \
-     (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
-#define RAPIDJSON_SSE2
-#endif
-#include <rapidjson/document.h>
-#include <yaml.h>
-
-#include <msgpack.hpp>
-
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "Anchors.h"
 #include "BenchHarness.h"
 #include "HighlightListFixture.h"
 #include "ServiceFixture.h"
 
 namespace {
 
-using BenchSupport::OperationCounters;
 using BenchSupport::Service;
 
 constexpr int kRecords = 1000;
@@ -66,10 +54,7 @@ void PutBody(benchmark::State& state, const char* contentType, const void* body,
   request.bodyLength = static_cast<std::uint32_t>(size);
   bool refused = true;
   const auto once = [&] { refused = !Service::Invoke(request).empty() && refused; };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "request");
+  BenchSupport::Measure(state, once, "request");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
   if (!refused) state.SkipWithError("the list was taken for a highlight");
 }
@@ -91,48 +76,26 @@ void BM_PutYaml(benchmark::State& state) {
 
 template <class Once>
 void RunAnchor(benchmark::State& state, std::size_t size, const Once& once) {
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  counters.Report(state, "request");
+  BenchSupport::Measure(state, once, "request");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 
 void BM_RapidJsonDocument(benchmark::State& state) {
   const std::string& body = TheBodies().json;
   RunAnchor(state, body.size(), [&] {
-    rapidjson::Document document;
-    document.Parse(body.c_str(), body.size());
-    if (document.HasParseError()) state.SkipWithError("parse failed");
-    benchmark::DoNotOptimize(document);
+    if (!BenchSupport::ParseRapidJsonDocument(body)) state.SkipWithError("parse failed");
   });
 }
 
 void BM_MsgpackUnpack(benchmark::State& state) {
   const std::vector<std::uint8_t>& body = TheBodies().messagePack;
-  RunAnchor(state, body.size(), [&] {
-    msgpack::object_handle handle;
-    msgpack::unpack(handle, reinterpret_cast<const char*>(body.data()), body.size());
-    benchmark::DoNotOptimize(handle.get());
-  });
+  RunAnchor(state, body.size(), [&] { BenchSupport::UnpackMsgpack(body); });
 }
 
 void BM_LibyamlEvents(benchmark::State& state) {
   const std::string& body = TheBodies().yaml;
   RunAnchor(state, body.size(), [&] {
-    yaml_parser_t parser;
-    yaml_parser_initialize(&parser);
-    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(body.data()),
-                                 body.size());
-    yaml_event_t event;
-    bool done = false;
-    while (!done && yaml_parser_parse(&parser, &event) != 0) {
-      done = event.type == YAML_STREAM_END_EVENT;
-      yaml_event_delete(&event);
-    }
-    if (parser.error != YAML_NO_ERROR) state.SkipWithError("libyaml failed");
-    yaml_parser_delete(&parser);
+    if (!BenchSupport::LibyamlEventLoop(body)) state.SkipWithError("libyaml failed");
   });
 }
 

@@ -7,11 +7,11 @@
 // document costs ("allocs/doc", "faults/doc").
 #include <benchmark/benchmark.h>
 #include <yaml-cpp/yaml.h>
-#include <yaml.h>
 
 #include <cstdint>
 #include <string>
 
+#include "Anchors.h"
 #include "BenchHarness.h"
 #include "HighlightListFixture.h"
 #include "binding/readers/YamlReader.h"
@@ -24,11 +24,10 @@ const std::string& Body(std::int64_t records) {
   return records == 1 ? kSmall : kLarge;
 }
 
-using BenchSupport::OperationCounters;
-
-void Finish(benchmark::State& state, const std::string& body, const OperationCounters& counters) {
+template <class Once>
+void Measure(benchmark::State& state, const Once& once, const std::string& body) {
+  BenchSupport::Measure(state, once, "doc");
   state.SetBytesProcessed(static_cast<std::int64_t>(body.size()) * state.iterations());
-  counters.Report(state, "doc");
 }
 
 void BM_ReadYaml(benchmark::State& state) {
@@ -38,37 +37,16 @@ void BM_ReadYaml(benchmark::State& state) {
     if (!result.success) state.SkipWithError(result.ErrorText());
     benchmark::DoNotOptimize(result);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Finish(state, body, counters);
+  Measure(state, once, body);
 }
 
 // What every event costs in libyaml alone.
 void BM_LibyamlEvents(benchmark::State& state) {
   const std::string& body = Body(state.range(0));
   const auto once = [&] {
-    yaml_parser_t parser;
-    yaml_parser_initialize(&parser);
-    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(body.data()),
-                                 body.size());
-    yaml_event_t event;
-    std::size_t events = 0;
-    bool done = false;
-    while (!done && yaml_parser_parse(&parser, &event) != 0) {
-      done = event.type == YAML_STREAM_END_EVENT;
-      ++events;
-      yaml_event_delete(&event);
-    }
-    if (parser.error != YAML_NO_ERROR) state.SkipWithError("libyaml failed");
-    yaml_parser_delete(&parser);
-    benchmark::DoNotOptimize(events);
+    if (!BenchSupport::LibyamlEventLoop(body)) state.SkipWithError("libyaml failed");
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Finish(state, body, counters);
+  Measure(state, once, body);
 }
 
 void BM_YamlCppLoad(benchmark::State& state) {
@@ -77,10 +55,7 @@ void BM_YamlCppLoad(benchmark::State& state) {
     YAML::Node node = YAML::Load(body);
     benchmark::DoNotOptimize(node);
   };
-  BenchSupport::WarmUp(once);
-  const OperationCounters counters;
-  for (auto _ : state) once();
-  Finish(state, body, counters);
+  Measure(state, once, body);
 }
 
 }  // namespace

@@ -95,34 +95,11 @@ class BlockWriter {
       case PropertyKind::Collection: Collection(value, out); break;
       case PropertyKind::Structure: Structure(value, out); break;
       default:
-        if (out != nullptr) *out = Scalar(value);
+        if (out != nullptr) *out = ScalarFlatProperty(value);
         break;
     }
   }
 
-  static FlatProperty Scalar(const BindingProperty& value) {
-    FlatProperty flat{};
-    switch (value.kind()) {
-      case PropertyKind::Bool:
-        flat.kind = FLAT_BOOL;
-        flat.value.boolean = value.GetBool();
-        break;
-      case PropertyKind::Signed:
-        flat.kind = FLAT_INT64;
-        flat.value.int64 = value.GetSigned();
-        break;
-      case PropertyKind::Unsigned:
-        flat.kind = FLAT_UINT64;
-        flat.value.uint64 = value.GetUnsigned();
-        break;
-      case PropertyKind::Float:
-        flat.kind = FLAT_DOUBLE;
-        flat.value.float64 = value.GetFloat();
-        break;
-      default: break;  // empty: null
-    }
-    return flat;
-  }
 
   void Text(std::uint32_t kind, const void* bytes, std::size_t length, FlatProperty* out, bool copy) {
     if (out == nullptr) {
