@@ -231,9 +231,23 @@ const InternedString* BindingPropertyStore::Intern(std::string_view text) {
   return Intern(MakeKeyProbe(text));
 }
 
+std::size_t BindingPropertyStore::RecentSlot(const KeyProbe& probe) {
+  return static_cast<std::size_t>(((probe.prefix ^ probe.text.size()) * kMultiplier) >> 60) %
+         kRecentKeys;
+}
+
 const InternedString* BindingPropertyStore::Intern(const KeyProbe& probe) {
-  if (probe.text.empty()) return EmptyString();
-  return Intern(probe, TextHash(probe));
+  const std::size_t length = probe.text.size();
+  if (length == 0) return EmptyString();
+  InternedString*& recent = recentKeys_[RecentSlot(probe)];
+  if (recent != nullptr && recent->prefix == probe.prefix && recent->length == length &&
+      (length <= 8 || std::memcmp(recent->text + 8, probe.text.data() + 8, length - 8) == 0)) {
+    ++recent->references;
+    return recent;
+  }
+  const InternedString* entry = Intern(probe, TextHash(probe));
+  recent = const_cast<InternedString*>(entry);
+  return entry;
 }
 
 const InternedString* BindingPropertyStore::Intern(const InternedString& other) {
@@ -288,6 +302,8 @@ void BindingPropertyStore::Erase(const InternedString* entry) {
   }
   slots_[hole] = nullptr;
   --internedCount_;
+  InternedString*& recent = recentKeys_[RecentSlot({entry->prefix, entry->View()})];
+  if (recent == entry) recent = nullptr;
 }
 
 const InternedString* BindingPropertyStore::AddReference(const InternedString* entry) {

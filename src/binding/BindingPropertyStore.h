@@ -178,6 +178,7 @@ class BindingPropertyStore {
   void NewBlock();
   InternedString* NewText(std::string_view text, std::size_t& bytes);
   const InternedString* Intern(const KeyProbe& probe, std::uint32_t hash);
+  static std::size_t RecentSlot(const KeyProbe& probe);
   void Erase(const InternedString* entry);
   void Rehash(std::size_t slotCount);
 
@@ -188,6 +189,10 @@ class BindingPropertyStore {
   void* freeLists_[kSizeClasses + 1] = {};
   LargeBlock* large_ = nullptr;
   InternedString** slots_ = nullptr;  // open addressing, linear probing
+  // The keys interned last, by their prefix: documents repeat the same few
+  // keys in every record, and a hit here skips hashing and probing.
+  static constexpr std::size_t kRecentKeys = 16;
+  InternedString* recentKeys_[kRecentKeys] = {};
   std::size_t slotCount_ = 0;
   std::size_t internedCount_ = 0;
   std::size_t outsideHolders_ = 0;
