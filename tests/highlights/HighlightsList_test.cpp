@@ -76,12 +76,16 @@ TEST(HighlightsList, SnapshotStaysValidInAResponseReleasedAfterTheListChanged) {
   HostResponse response;
   ResetResponse(response);
   WriteResponse(call, &registry, response);
-  EXPECT_EQ(list.Snapshot().root().value.array.items, ResultValue(response.result).value.array.items);
+  // (Packed records: their members are copied out, never bound to a reference.)
+  const FlatProperty* snapshotItems = list.Snapshot().root().value.array.items;
+  const FlatProperty* responseItems = ResultValue(response.result).value.array.items;
+  EXPECT_EQ(snapshotItems, responseItems);
   EXPECT_EQ(conversions, 1);  // unchanged records are not converted again
 
   ASSERT_TRUE(list.RemoveHighlight(1));
   call = CallResult();
-  EXPECT_EQ(list.Snapshot().root().value.array.count, 1u);
+  const std::uint32_t count = list.Snapshot().root().value.array.count;
+  EXPECT_EQ(count, 1u);
   BindingProperty held;
   FlatResult report{};
   ASSERT_TRUE(FromFlatProperty(ResultValue(response.result), held, report, "list"));
