@@ -1,170 +1,205 @@
-// The highlights service through its invoke entry, over a folder of 1,000
-// highlight files: GET of the whole list (against building its flat value
-// alone), a rename back and forth, and a rescan of the folder.
+// The highlights service through its invoke entries, over a folder of 1,000
+// highlight files of about 256 KiB:
+//   BM_GetHighlights       GET of the whole list
+//   BM_FlatListByHand      its anchor: the same FlatProperty built straight
+//                          from the records, one heap allocation per text
+//   BM_FlatValueOfTheList  the list converted and flattened the generic way
+//   BM_RenameBackAndForth  PUT of a small body that renames a file
+//   BM_Rescan              POST: a rescan of the folder
+//   BM_OpenRead64KiBClose  its anchor: open, read 64 KiB and close each file
+// Targets: GetHighlights / FlatListByHand at most 1.0 with at most 20
+// allocations per call; Rescan / OpenRead64KiBClose at most 1.3 with at most
+// 8 allocations per file. Counters are per call ("allocs/call",
+// "faults/call") or per file. With KYN_BENCH_SYSCALL_MARKERS set, BM_Rescan
+// marks its timed loop with two access() calls of a path that does not
+// exist, so a trace of the process shows the system calls of the rescans
+// alone (bench/rescan-syscalls counts them).
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "CountingNew.h"
+#include "BenchHarness.h"
+#include "ServiceFixture.h"
 #include "binding/FlatProperty.h"
 #include "binding/NativeCodec.h"
-#include "highlights/HighlightsPlugin.h"
-#include "media/WebmWriter.h"
-#include "plugin/PluginEntry.h"
-#include "routing/InvokeEntry.h"
-#include "support/ScriptedHost.h"
-#include "support/TempDirectory.h"
 
 namespace {
 
-using Corvan::Client::Highlights::HighlightsPlugin;
+using BenchSupport::OperationCounters;
+using BenchSupport::Service;
 using Corvan::Client::Highlights::Api::Highlight;
 
 constexpr int kFiles = 1000;
 
-// A started plugin over a folder of kFiles highlights.
-struct Service {
-  Service() {
-    for (int i = 0; i < kFiles; ++i) {
-      Corvan::Media::WriteWebmFile(folder.PathOf("Kynmoor Highlight " + std::to_string(i) + ".webm"),
-                                 Corvan::Media::WebmOptions{});
-    }
-    host.RecordEventPayloads(false);
-    host.Answer("/kyn-platform-config/v1/namespaces/Highlights",
-                TestSupport::ScriptedAnswer::Value(Enabled()));
-    host.Answer("/kyn-settings/v1/local/kyn-replays", TestSupport::ScriptedAnswer::Value(Settings()));
-    block.apiVersionMajor = 18;
-    Corvan::LoadPlugin(&block, "kyn-highlights", &HighlightsPlugin::Create);
-    link = HostLink{host.api(), 1};
-    block.callbacks->initialize(block.context, &link);
-  }
-  ~Service() { block.callbacks->shutdown(block.context); }
-
-  HighlightsPlugin& plugin() { return *static_cast<HighlightsPlugin*>(block.context); }
-  void* Context(const char* function) const {
-    for (std::uint32_t i = 0; i < block.apiDescription->functionCount; ++i) {
-      const FunctionDescriptor& descriptor = block.apiDescription->functions[i];
-      if (std::strcmp(descriptor.function.name, function) == 0) {
-        return descriptor.function.functionContext;
-      }
-    }
-    return nullptr;
-  }
-  Corvan::BindingProperty Enabled() {
-    Corvan::BindingProperty value;
-    value.Field("Enabled").SetBool(true);
-    return value;
-  }
-  Corvan::BindingProperty Settings() {
-    Corvan::BindingProperty value;
-    value.Field("data").Field("highlights-folder-path").SetString(folder.path());
-    return value;
-  }
-
-  Corvan::Testing::TempDirectory folder;
-  TestSupport::ScriptedHost host;
-  PluginLoadBlock block{};
-  HostLink link{};
-};
-
-Service& SharedService() {
-  static Service* service = new Service();
-  return *service;
-}
-
-// A request of one of the plugin's routes, through its descriptor.
-HostRequest RouteRequest(const Service& service, std::uint32_t method, const char* path,
-                         const char* function) {
-  HostRequest request{};
-  request.method = method;
-  request.path = path;
-  request.functionContext = service.Context(function);
-  return request;
-}
-
-bool Invoke(const HostRequest& request) {
-  HostResponse response;
-  std::memset(&response, 0, sizeof response);
-  Corvan::InvokeFunction(&response, &request);
-  const bool failed = response.result.hasError != 0;
-  benchmark::DoNotOptimize(response);
-  response.release(&response);
-  return !failed;
-}
-
-void CountAllocations(benchmark::State& state, std::uint64_t before) {
-  const std::uint64_t allocations = BenchSupport::HeapAllocations() - before;
-  state.counters["allocs/call"] = benchmark::Counter(static_cast<double>(allocations) /
-                                                     static_cast<double>(state.iterations()));
-}
+Service& Shared() { return Service::Shared(kFiles); }
 
 void BM_GetHighlights(benchmark::State& state) {
-  Service& service = SharedService();
-  const HostRequest request =
-      RouteRequest(service, HTTP_METHOD_GET, "/kyn-highlights/v1/highlights", "GetKynHighlightsV1Highlights");
+  Service& service = Shared();
+  const HostRequest request = service.Request(HTTP_METHOD_GET, "/kyn-highlights/v1/highlights",
+                                              "GetKynHighlightsV1Highlights");
   bool ok = true;
-  const std::uint64_t before = BenchSupport::HeapAllocations();
-  for (auto _ : state) ok = Invoke(request) && ok;
-  CountAllocations(state, before);
+  const auto once = [&] { ok = Service::Invoke(request).empty() && ok; };
+  BenchSupport::Measure(state, once, "call");
   if (!ok) state.SkipWithError("the call answered an error");
 }
 
-// The floor of the GET: the list's flat value built and released.
+// Text as a flat string of its own heap copy.
+FlatProperty OwnedText(const std::string& text) {
+  FlatProperty flat{};
+  flat.kind = FLAT_STRING_OWNED;
+  flat.value.string.data = Corvan::CopyFlatText(text);
+  flat.value.string.length = static_cast<std::uint32_t>(text.size());
+  return flat;
+}
+
+FlatProperty Unsigned(std::uint64_t value) {
+  FlatProperty flat{};
+  flat.kind = FLAT_UINT64;
+  flat.value.uint64 = value;
+  return flat;
+}
+
+// What a hand-written converter would build: the fields in key order, keys
+// borrowed from constants, each text its own heap block.
+FlatProperty FlatListByHand(const std::vector<Highlight>& records) {
+  auto* items = new FlatProperty[records.size()];
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const Highlight& record = records[i];
+    auto* entries = new FlatPropertyEntry[7];
+    const struct {
+      const char* key;
+      FlatProperty value;
+    } fields[] = {{"fileSizeBytes", Unsigned(record.fileSizeBytes)},
+                  {"filepath", OwnedText(record.filepath)},
+                  {"id", Unsigned(record.id)},
+                  {"mtimeIso8601", OwnedText(record.mtimeIso8601)},
+                  {"mtimeMsUtc", Unsigned(record.mtimeMsUtc)},
+                  {"name", OwnedText(record.name)},
+                  {"url", OwnedText(record.url)}};
+    for (int f = 0; f < 7; ++f) {
+      entries[f].key = const_cast<char*>(fields[f].key);
+      entries[f].ownsKey = 0;
+      Corvan::SetEntryValue(entries[f], fields[f].value);
+    }
+    items[i].kind = FLAT_OBJECT;
+    items[i].value.object.entries = entries;
+    items[i].value.object.count = 7;
+  }
+  FlatProperty list{};
+  list.kind = FLAT_ARRAY;
+  list.value.array.items = items;
+  list.value.array.count = static_cast<std::uint32_t>(records.size());
+  return list;
+}
+
+std::vector<Highlight> CurrentRecords(Service& service) { return service.Records(); }
+
+void BM_FlatListByHand(benchmark::State& state) {
+  const std::vector<Highlight> records = CurrentRecords(Shared());
+  const auto once = [&] {
+    FlatProperty flat = FlatListByHand(records);
+    benchmark::DoNotOptimize(flat);
+    Corvan::ReleaseFlatProperty(flat);
+  };
+  BenchSupport::Measure(state, once, "call");
+}
+
 void BM_FlatValueOfTheList(benchmark::State& state) {
-  Service& service = SharedService();
-  const std::vector<Highlight> records = *service.plugin().GetHighlights().value();
-  const std::uint64_t before = BenchSupport::HeapAllocations();
-  for (auto _ : state) {
+  Service& service = Shared();
+  const std::vector<Highlight> records = CurrentRecords(service);
+  const auto once = [&] {
     Corvan::BindingResult converted;
     benchmark::DoNotOptimize(Corvan::ConvertNative(converted, records, &service.plugin().registry()));
     FlatProperty flat{};
     Corvan::ToFlatProperty(converted.property, flat, &service.plugin().registry());
     benchmark::DoNotOptimize(flat);
     Corvan::ReleaseFlatProperty(flat);
-  }
-  CountAllocations(state, before);
+  };
+  BenchSupport::Measure(state, once, "call");
 }
 
 void BM_RenameBackAndForth(benchmark::State& state) {
-  Service& service = SharedService();
-  const Highlight first = service.plugin().GetHighlights().value()->front();
+  Service& service = Shared();
+  const Highlight first = CurrentRecords(service).front();
   const std::string path = "/kyn-highlights/v1/highlights/" + std::to_string(first.id);
   const std::string bodies[2] = {R"({"name":"renamed for the benchmark"})",
                                  R"({"name":")" + first.name + R"("})"};
   HostRequest request =
-      RouteRequest(service, HTTP_METHOD_PUT, path.c_str(), "PutKynHighlightsV1HighlightsById");
+      service.Request(HTTP_METHOD_PUT, path.c_str(), "PutKynHighlightsV1HighlightsById");
   request.bodyContentType = "application/json";
   bool ok = true;
   int turn = 0;
-  for (auto _ : state) {
+  const auto once = [&] {
     const std::string& body = bodies[turn++ % 2];
     request.body = reinterpret_cast<const std::uint8_t*>(body.data());
     request.bodyLength = static_cast<std::uint32_t>(body.size());
-    ok = Invoke(request) && ok;
-  }
-  if (turn % 2 == 1) {
-    request.body = reinterpret_cast<const std::uint8_t*>(bodies[1].data());
-    request.bodyLength = static_cast<std::uint32_t>(bodies[1].size());
-    Invoke(request);
-  }
+    ok = Service::Invoke(request).empty() && ok;
+  };
+  BenchSupport::Measure(state, once, "call", 1, 2);
+  if (turn % 2 == 1) once();
   if (!ok) state.SkipWithError("a rename failed");
 }
 
+// A path no file system has: an access() of it marks the trace.
+void MarkTrace(const std::string& what) {
+  static const bool marking = std::getenv("KYN_BENCH_SYSCALL_MARKERS") != nullptr;
+  if (marking) (void)access(("/kyn-bench-marker/" + what).c_str(), F_OK);
+}
+
 void BM_Rescan(benchmark::State& state) {
-  Service& service = SharedService();
-  const HostRequest request =
-      RouteRequest(service, HTTP_METHOD_POST, "/kyn-highlights/v1/highlights", "PostKynHighlightsV1Highlights");
+  Service& service = Shared();
+  const HostRequest request = service.Request(HTTP_METHOD_POST, "/kyn-highlights/v1/highlights",
+                                              "PostKynHighlightsV1Highlights");
   bool ok = true;
-  for (auto _ : state) ok = Invoke(request) && ok;
+  const auto once = [&] { ok = Service::Invoke(request).empty() && ok; };
+  BenchSupport::WarmUp(once, 2);
+  const OperationCounters counters;
+  MarkTrace("begin");
+  for (auto _ : state) once();
+  MarkTrace("end:" + std::to_string(state.iterations() * kFiles));
+  counters.Report(state, "file", kFiles);
+  state.counters["MB/file"] = static_cast<double>(service.fileBytes()) / 1e6;
   if (!ok) state.SkipWithError("the rescan failed");
 }
 
-BENCHMARK(BM_GetHighlights)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FlatValueOfTheList)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_RenameBackAndForth)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Rescan)->Unit(benchmark::kMillisecond);
+void BM_OpenRead64KiBClose(benchmark::State& state) {
+  Service& service = Shared();
+  std::vector<std::string> paths;
+  for (const Highlight& record : CurrentRecords(service)) paths.push_back(record.filepath);
+  std::vector<char> buffer(64 * 1024);
+  bool ok = paths.size() == kFiles;
+  const auto once = [&] {
+    for (const std::string& path : paths) {
+      const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      ok = file >= 0 && ok;
+      benchmark::DoNotOptimize(read(file, buffer.data(), buffer.size()));
+      close(file);
+    }
+  };
+  BenchSupport::Measure(state, once, "file", kFiles, 1);
+  if (!ok) state.SkipWithError("cannot open a file");
+}
 
 }  // namespace
-BENCHMARK_MAIN();
+
+int main(int argc, char** argv) {
+  using BenchSupport::Args;
+  const auto milliseconds = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond); };
+  const auto microseconds = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMicrosecond); };
+  return BenchSupport::RunBenchmarks(
+      argc, argv,
+      {{"BM_GetHighlights", BM_GetHighlights, microseconds},
+       {"BM_FlatListByHand", BM_FlatListByHand, microseconds},
+       {"BM_FlatValueOfTheList", BM_FlatValueOfTheList, microseconds, false},
+       {"BM_RenameBackAndForth", BM_RenameBackAndForth, microseconds, false},
+       {"BM_Rescan", BM_Rescan, milliseconds},
+       {"BM_OpenRead64KiBClose", BM_OpenRead64KiBClose, milliseconds}},
+      {{"BM_GetHighlights/{heap}", "BM_FlatListByHand/{heap}", 1.0},
+       {"BM_Rescan/{heap}", "BM_OpenRead64KiBClose/{heap}", 1.3}});
+}

@@ -51,7 +51,7 @@ void BindingProperty::DropTree() {
   } else {
     Release();
   }
-  delete store_;
+  BindingPropertyStore::Destroy(store_);
   store_ = nullptr;
 }
 
@@ -114,8 +114,12 @@ void BindingProperty::TakePayload(BindingProperty& source) {
 }
 
 BindingPropertyStore& BindingProperty::Store() {
-  if (store_ == nullptr) store_ = new BindingPropertyStore();
+  if (store_ == nullptr) store_ = BindingPropertyStore::Create();
   return *store_;
+}
+
+void BindingProperty::SetMemoryBudget(std::size_t bytes) {
+  if (root_) Store().SetBudget(bytes);
 }
 
 void BindingProperty::Release() {

@@ -249,6 +249,11 @@ class BindingProperty {
   // The structure's map (null for other kinds), for callers that iterate.
   const PropertyMap* Fields() const;
 
+  // Limits the memory a root's tree may take (blocks and spans of its
+  // store, in bytes; 0 for no limit): past it, the operation that needs more
+  // throws TreeMemoryBudgetExceeded. Elements and fields ignore it.
+  void SetMemoryBudget(std::size_t bytes);
+
   // The shared empty value returned by read-only lookups.
   static const BindingProperty& EmptyValue();
 

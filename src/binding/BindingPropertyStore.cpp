@@ -1,6 +1,9 @@
 #include "binding/BindingPropertyStore.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include "binding/TreeBlockCache.h"
 
 namespace Corvan {
 
@@ -44,65 +47,110 @@ std::uint32_t TextHash(const KeyProbe& probe) {
 
 constexpr std::size_t kTextHeader = offsetof(InternedString, text);
 constexpr std::size_t kInitialSlots = 16;
-constexpr std::size_t kMaxChunkSize = std::size_t{64} << 10;
 }  // namespace
 
 // ---- Arena ------------------------------------------------------------------
 
-// A chunk's bytes follow its header.
-struct BindingPropertyStore::Chunk {
-  Chunk* next;
-  std::size_t size;
+// A block's bytes follow its link.
+struct BindingPropertyStore::Block {
+  Block* next;
+  std::size_t padding;  // keeps the bytes 16-byte aligned
 };
 
-// A heap block of a large object, linked so that the store frees what the
-// tree never gave back.
+// A span or heap block of a large object, linked so that the store frees
+// what the tree never gave back.
 struct BindingPropertyStore::LargeBlock {
   LargeBlock* previous;
   LargeBlock* next;
+  std::size_t bytes;
+  std::size_t padding;
 };
 
-BindingPropertyStore::BindingPropertyStore() : cursor_(inline_), limit_(inline_ + kInlineBytes) {}
+BindingPropertyStore* BindingPropertyStore::Create() {
+  void* block = TreeBlockCache::Take(TreeBlockCache::kBlockSize);
+  if (block == nullptr) throw std::bad_alloc();
+  auto* store = ::new (block) BindingPropertyStore();
+  store->inFirstBlock_ = true;
+  store->taken_ = TreeBlockCache::kBlockSize;
+  constexpr std::size_t header = (sizeof(BindingPropertyStore) + 15) & ~std::size_t{15};
+  store->cursor_ = static_cast<char*>(block) + header;
+  store->limit_ = static_cast<char*>(block) + TreeBlockCache::kBlockSize;
+  return store;
+}
+
+void BindingPropertyStore::Destroy(BindingPropertyStore* store) {
+  if (store == nullptr) return;
+  const bool inFirstBlock = store->inFirstBlock_;
+  store->~BindingPropertyStore();
+  if (inFirstBlock) TreeBlockCache::Give(store, TreeBlockCache::kBlockSize);
+}
+
+BindingPropertyStore::BindingPropertyStore() = default;
 
 BindingPropertyStore::~BindingPropertyStore() {
-  for (Chunk* chunk = chunks_; chunk != nullptr;) {
-    Chunk* next = chunk->next;
-    ::operator delete(chunk);
-    chunk = next;
+  for (Block* block = blocks_; block != nullptr;) {
+    Block* next = block->next;
+    TreeBlockCache::Give(block, TreeBlockCache::kBlockSize);
+    block = next;
   }
   for (LargeBlock* block = large_; block != nullptr;) {
     LargeBlock* next = block->next;
-    ::operator delete(block);
+    TreeBlockCache::Give(block, block->bytes);
     block = next;
   }
 }
 
-void BindingPropertyStore::NewChunk() {
-  // The rest of the old chunk serves later objects of its size.
+void* BindingPropertyStore::TakeMemory(std::size_t bytes) {
+  if (budget_ != 0 && bytes > budget_ - std::min(taken_, budget_)) throw TreeMemoryBudgetExceeded();
+  void* memory = TreeBlockCache::Take(bytes);
+  if (memory == nullptr) throw std::bad_alloc();
+  taken_ += bytes;
+  return memory;
+}
+
+void BindingPropertyStore::GiveMemory(void* memory, std::size_t bytes) {
+  taken_ -= bytes;
+  TreeBlockCache::Give(memory, bytes);
+}
+
+std::size_t BindingPropertyStore::SizeClass(std::size_t size) {
+  if (size == 0) return 1;
+  if (size <= kSmallLimit) return (size + kGranule - 1) / kGranule;
+  return kSmallLimit / kGranule + (size - 1) / kSmallLimit;
+}
+
+std::size_t BindingPropertyStore::ClassBytes(std::size_t sizeClass) {
+  if (sizeClass <= kSmallLimit / kGranule) return sizeClass * kGranule;
+  return (sizeClass - kSmallLimit / kGranule + 1) * kSmallLimit;
+}
+
+void BindingPropertyStore::NewBlock() {
+  // The rest of the old block serves a later object of the largest class
+  // that fits in it.
   const std::size_t rest = static_cast<std::size_t>(limit_ - cursor_);
   if (rest >= kGranule) {
-    void*& list = freeLists_[rest / kGranule];
+    std::size_t sizeClass = SizeClass(rest);
+    if (ClassBytes(sizeClass) > rest) --sizeClass;
+    void*& list = freeLists_[sizeClass];
     *static_cast<void**>(static_cast<void*>(cursor_)) = list;
     list = cursor_;
   }
-  auto* chunk = static_cast<Chunk*>(::operator new(sizeof(Chunk) + nextChunkSize_));
-  chunk->next = chunks_;
-  chunk->size = nextChunkSize_;
-  chunks_ = chunk;
-  cursor_ = reinterpret_cast<char*>(chunk + 1);
-  limit_ = cursor_ + nextChunkSize_;
-  if (nextChunkSize_ < kMaxChunkSize) nextChunkSize_ *= 2;
+  auto* block = static_cast<Block*>(TakeMemory(TreeBlockCache::kBlockSize));
+  block->next = blocks_;
+  blocks_ = block;
+  cursor_ = reinterpret_cast<char*>(block + 1);
+  limit_ = reinterpret_cast<char*>(block) + TreeBlockCache::kBlockSize;
 }
 
 void* BindingPropertyStore::AllocateSlot(std::size_t size) {
-  if (size > kGranule * kSizeClasses) return AllocateLarge(size);
-  const std::size_t sizeClass = size == 0 ? 1 : (size + kGranule - 1) / kGranule;
+  if (size > kArenaLimit) return AllocateLarge(size);
+  const std::size_t sizeClass = SizeClass(size);
   if (void* slot = freeLists_[sizeClass]) {
     freeLists_[sizeClass] = *static_cast<void**>(slot);
     return slot;
   }
-  const std::size_t bytes = sizeClass * kGranule;
-  if (static_cast<std::size_t>(limit_ - cursor_) < bytes) NewChunk();
+  const std::size_t bytes = ClassBytes(sizeClass);
+  if (static_cast<std::size_t>(limit_ - cursor_) < bytes) NewBlock();
   void* slot = cursor_;
   cursor_ += bytes;
   return slot;
@@ -110,16 +158,18 @@ void* BindingPropertyStore::AllocateSlot(std::size_t size) {
 
 void BindingPropertyStore::FreeSlot(void* slot, std::size_t size) {
   if (slot == nullptr) return;
-  if (size > kGranule * kSizeClasses) return FreeLarge(slot);
-  void*& list = freeLists_[size == 0 ? 1 : (size + kGranule - 1) / kGranule];
+  if (size > kArenaLimit) return FreeLarge(slot);
+  void*& list = freeLists_[SizeClass(size)];
   *static_cast<void**>(slot) = list;
   list = slot;
 }
 
 void* BindingPropertyStore::AllocateLarge(std::size_t size) {
-  auto* block = static_cast<LargeBlock*>(::operator new(sizeof(LargeBlock) + size));
+  const std::size_t bytes = TreeBlockCache::SpanBytes(sizeof(LargeBlock) + size);
+  auto* block = static_cast<LargeBlock*>(TakeMemory(bytes));
   block->previous = nullptr;
   block->next = large_;
+  block->bytes = bytes;
   if (large_ != nullptr) large_->previous = block;
   large_ = block;
   return block + 1;
@@ -132,7 +182,7 @@ void BindingPropertyStore::FreeLarge(void* slot) {
   else
     large_ = block->next;
   if (block->next != nullptr) block->next->previous = block->previous;
-  ::operator delete(block);
+  GiveMemory(block, block->bytes);
 }
 
 // ---- Texts ------------------------------------------------------------------
@@ -181,9 +231,23 @@ const InternedString* BindingPropertyStore::Intern(std::string_view text) {
   return Intern(MakeKeyProbe(text));
 }
 
+std::size_t BindingPropertyStore::RecentSlot(const KeyProbe& probe) {
+  return static_cast<std::size_t>(((probe.prefix ^ probe.text.size()) * kMultiplier) >> 60) %
+         kRecentKeys;
+}
+
 const InternedString* BindingPropertyStore::Intern(const KeyProbe& probe) {
-  if (probe.text.empty()) return EmptyString();
-  return Intern(probe, TextHash(probe));
+  const std::size_t length = probe.text.size();
+  if (length == 0) return EmptyString();
+  InternedString*& recent = recentKeys_[RecentSlot(probe)];
+  if (recent != nullptr && recent->prefix == probe.prefix && recent->length == length &&
+      (length <= 8 || std::memcmp(recent->text + 8, probe.text.data() + 8, length - 8) == 0)) {
+    ++recent->references;
+    return recent;
+  }
+  const InternedString* entry = Intern(probe, TextHash(probe));
+  recent = const_cast<InternedString*>(entry);
+  return entry;
 }
 
 const InternedString* BindingPropertyStore::Intern(const InternedString& other) {
@@ -238,6 +302,8 @@ void BindingPropertyStore::Erase(const InternedString* entry) {
   }
   slots_[hole] = nullptr;
   --internedCount_;
+  InternedString*& recent = recentKeys_[RecentSlot({entry->prefix, entry->View()})];
+  if (recent == entry) recent = nullptr;
 }
 
 const InternedString* BindingPropertyStore::AddReference(const InternedString* entry) {

@@ -2,22 +2,28 @@
 //
 // A tree's root owns one store; every element and field of the tree borrows
 // it. The store keeps
-//   - an arena: objects of up to 256 bytes are cut from chunks the store
-//     takes from the heap (the first lives inside the store itself), and a
-//     freed object waits on a list of its size for the next one of that size;
-//     larger objects are heap blocks the store keeps a list of. A small tree
-//     costs one heap allocation, a large one a few dozen, and dropping the
-//     store frees them all without visiting the objects;
+//   - an arena: objects of up to 2048 bytes are cut from 4096-byte blocks of
+//     the thread's TreeBlockCache (the store itself lives at the start of its
+//     first block), and a freed object waits on a list of its size class for
+//     the next one of that class; larger objects take spans of the cache (or,
+//     past its largest span, the heap) that the store keeps a list of. Once
+//     the cache is warm a tree costs no heap allocation, and dropping the
+//     store hands every block back without visiting the objects;
 //   - the intern table: one counted copy of each distinct key text, so a field
 //     name repeated in every element of a list is stored once;
 //   - its own counted copies of value texts, which are rarely repeated and so
 //     are not looked up (a copy inside the tree shares the copy).
 // A null or empty text is never stored; it is the shared EmptyString().
 //
-//   BindingPropertyStore store;
-//   const InternedString* key = store.Intern("name");   // shared, counted
-//   const InternedString* text = store.CopyText("clip");  // own, counted
-//   store.Release(key), store.Release(text);
+//   - a memory budget (none unless set): taking a block or span past it
+//     throws TreeMemoryBudgetExceeded, so a reader fed a body that would need
+//     far more memory than its size stops with a message.
+//
+//   BindingPropertyStore* store = BindingPropertyStore::Create();
+//   const InternedString* key = store->Intern("name");   // shared, counted
+//   const InternedString* text = store->CopyText("clip");  // own, counted
+//   store->Release(key), store->Release(text);
+//   BindingPropertyStore::Destroy(store);
 #pragma once
 
 #include <bit>
@@ -25,6 +31,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string_view>
 #include <utility>
 
@@ -87,8 +94,19 @@ inline int CompareKey(const InternedString& key, const KeyProbe& probe) {
   return key.length < length ? -1 : key.length > length ? 1 : 0;
 }
 
+// Thrown when a store would take memory past its budget.
+class TreeMemoryBudgetExceeded : public std::bad_alloc {
+ public:
+  const char* what() const noexcept override { return "tree memory budget exceeded"; }
+};
+
 class BindingPropertyStore {
  public:
+  // A store that lives in its first block; Destroy ends it.
+  static BindingPropertyStore* Create();
+  static void Destroy(BindingPropertyStore* store);
+
+  // A store of its own (tests); it takes its first block on first use.
   BindingPropertyStore();
   ~BindingPropertyStore();
   BindingPropertyStore(const BindingPropertyStore&) = delete;
@@ -134,32 +152,52 @@ class BindingPropertyStore {
   // Number of distinct interned texts (for tests and statistics).
   std::size_t internedCount() const { return internedCount_; }
 
+  // The most memory (blocks and spans, in bytes) the store may take; 0 for
+  // no limit.
+  void SetBudget(std::size_t bytes) { budget_ = bytes; }
+  std::size_t budget() const { return budget_; }
+  // Bytes of blocks and spans the store holds now.
+  std::size_t takenBytes() const { return taken_; }
+
  private:
-  struct Chunk;
+  struct Block;
   struct LargeBlock;
   static constexpr std::size_t kGranule = 8;
-  static constexpr std::size_t kSizeClasses = 32;  // arena objects of up to 256 bytes
-  static constexpr std::size_t kInlineBytes = 1536;
+  // Arena objects: up to 256 bytes in steps of 8, then up to 2048 in steps
+  // of 256.
+  static constexpr std::size_t kSmallLimit = 256;
+  static constexpr std::size_t kArenaLimit = 2048;
+  static constexpr std::size_t kSizeClasses = kSmallLimit / kGranule + kArenaLimit / kSmallLimit;
 
+  static std::size_t SizeClass(std::size_t size);
+  static std::size_t ClassBytes(std::size_t sizeClass);
+  void* TakeMemory(std::size_t bytes);
+  void GiveMemory(void* memory, std::size_t bytes);
   void* AllocateLarge(std::size_t size);
   void FreeLarge(void* slot);
-  void NewChunk();
+  void NewBlock();
   InternedString* NewText(std::string_view text, std::size_t& bytes);
   const InternedString* Intern(const KeyProbe& probe, std::uint32_t hash);
+  static std::size_t RecentSlot(const KeyProbe& probe);
   void Erase(const InternedString* entry);
   void Rehash(std::size_t slotCount);
 
-  char* cursor_;
-  char* limit_;
-  Chunk* chunks_ = nullptr;
-  std::size_t nextChunkSize_ = 4096;
+  char* cursor_ = nullptr;
+  char* limit_ = nullptr;
+  Block* blocks_ = nullptr;  // the blocks taken after the first
+  bool inFirstBlock_ = false;  // Create placed the store in its first block
   void* freeLists_[kSizeClasses + 1] = {};
   LargeBlock* large_ = nullptr;
   InternedString** slots_ = nullptr;  // open addressing, linear probing
+  // The keys interned last, by their prefix: documents repeat the same few
+  // keys in every record, and a hit here skips hashing and probing.
+  static constexpr std::size_t kRecentKeys = 16;
+  InternedString* recentKeys_[kRecentKeys] = {};
   std::size_t slotCount_ = 0;
   std::size_t internedCount_ = 0;
   std::size_t outsideHolders_ = 0;
-  alignas(16) char inline_[kInlineBytes];
+  std::size_t budget_ = 0;
+  std::size_t taken_ = 0;
 };
 
 // An allocator over a store's arena, for containers inside a tree.

@@ -211,27 +211,39 @@ void ReleaseFlatProperty(FlatProperty& flat) {
   std::memset(&flat, 0, sizeof flat);
 }
 
+FlatProperty ScalarFlatProperty(const BindingProperty& value) {
+  FlatProperty flat{};
+  switch (value.kind()) {
+    case PropertyKind::Bool:
+      flat.kind = FLAT_BOOL;
+      flat.value.boolean = value.GetBool();
+      break;
+    case PropertyKind::Signed:
+      flat.kind = FLAT_INT64;
+      flat.value.int64 = value.GetSigned();
+      break;
+    case PropertyKind::Unsigned:
+      flat.kind = FLAT_UINT64;
+      flat.value.uint64 = value.GetUnsigned();
+      break;
+    case PropertyKind::Float:
+      flat.kind = FLAT_DOUBLE;
+      flat.value.float64 = value.GetFloat();
+      break;
+    default: break;
+  }
+  return flat;
+}
+
 void ToFlatProperty(const BindingProperty& value, FlatProperty& out,
                     const BindingRegistry* registry) {
   ReleaseFlatProperty(out);
   switch (value.kind()) {
-    case PropertyKind::Empty: break;
+    case PropertyKind::Empty:
     case PropertyKind::Bool:
-      out.kind = FLAT_BOOL;
-      out.value.boolean = value.GetBool();
-      break;
     case PropertyKind::Signed:
-      out.kind = FLAT_INT64;
-      out.value.int64 = value.GetSigned();
-      break;
     case PropertyKind::Unsigned:
-      out.kind = FLAT_UINT64;
-      out.value.uint64 = value.GetUnsigned();
-      break;
-    case PropertyKind::Float:
-      out.kind = FLAT_DOUBLE;
-      out.value.float64 = value.GetFloat();
-      break;
+    case PropertyKind::Float: out = ScalarFlatProperty(value); break;
     case PropertyKind::String: {
       std::string_view text = value.GetStringView();
       SetOwnedBytes(out, FLAT_STRING_OWNED, text.data(), text.size());

@@ -36,6 +36,10 @@ void SetResultValue(FlatResult& result, const FlatProperty& value);
 // Frees the owned parts of a flat value and leaves it null.
 void ReleaseFlatProperty(FlatProperty& flat);
 
+// The flat form of an empty, bool, number or float value (null for any
+// other kind): nothing to own.
+FlatProperty ScalarFlatProperty(const BindingProperty& value);
+
 // Replaces `out` with the flat form of `value`. With a registry, enum values
 // whose type and enumerator are known become the enumerator's name.
 void ToFlatProperty(const BindingProperty& value, FlatProperty& out,

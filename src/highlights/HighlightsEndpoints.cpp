@@ -70,13 +70,13 @@ Reply<T> HighlightsPlugin::Guarded(Gate gate, Body&& body) {
 }
 
 Reply<std::vector<Api::Highlight>> HighlightsPlugin::GetHighlights() {
-  return Guarded<std::vector<Api::Highlight>>(Gate::Open, [&] { return list_->Records(); });
+  return Guarded<std::vector<Api::Highlight>>(Gate::Open, [&] { return ListAnswer(); });
 }
 
 Reply<std::vector<Api::Highlight>> HighlightsPlugin::PostHighlights() {
   return Guarded<std::vector<Api::Highlight>>(Gate::WhileEnabled, [&] {
     fileManager_->Scan(highlightsFolderPath_);
-    return list_->Records();
+    return ListAnswer();
   });
 }
 

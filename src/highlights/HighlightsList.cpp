@@ -32,8 +32,10 @@ std::string MakeHighlightUrl(std::string_view filepath) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const std::size_t slash = filepath.find_last_of("/\\");
   const std::string_view name = slash == std::string_view::npos ? filepath : filepath.substr(slash + 1);
-  std::string url = "/kyn-highlights-videos/assets/";
-  url.reserve(url.size() + name.size() * 3);
+  static constexpr std::string_view kAssets = "/kyn-highlights-videos/assets/";
+  std::string url;
+  url.reserve(kAssets.size() + name.size() * 3);
+  url = kAssets;
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (IsUnreserved(byte)) {
@@ -47,8 +49,25 @@ std::string MakeHighlightUrl(std::string_view filepath) {
   return url;
 }
 
-HighlightsList::HighlightsList(HighlightsChanged onChange, HighlightUrlBuilder urlBuilder)
-    : onChange_(std::move(onChange)), urlBuilder_(std::move(urlBuilder)) {}
+HighlightsList::HighlightsList(HighlightsChanged onChange, HighlightUrlBuilder urlBuilder,
+                               HighlightsConverter converter)
+    : onChange_(std::move(onChange)),
+      urlBuilder_(std::move(urlBuilder)),
+      converter_(std::move(converter)) {}
+
+void HighlightsList::Changed() {
+  snapshotStale_ = true;
+  onChange_(records_);
+}
+
+const SharedFlatValue& HighlightsList::Snapshot() {
+  if (snapshotStale_) {
+    // The old value lives on in the responses that still hold it.
+    snapshot_ = converter_ ? converter_(records_) : SharedFlatValue();
+    snapshotStale_ = false;
+  }
+  return snapshot_;
+}
 
 void HighlightsList::SetHighlights(std::vector<Api::Highlight> records) {
   records_.reserve(records_.size() + records.size());
@@ -58,7 +77,7 @@ void HighlightsList::SetHighlights(std::vector<Api::Highlight> records) {
     records_.push_back(std::move(record));
   }
   std::sort(records_.begin(), records_.end(), NewerFirst);
-  onChange_(records_);
+  Changed();
 }
 
 std::optional<Api::Highlight> HighlightsList::GetHighlight(std::uint64_t id) const {
@@ -73,7 +92,7 @@ bool HighlightsList::UpdateHighlight(std::uint64_t id, const Api::Highlight& rec
   found->name = record.name;
   found->filepath = record.filepath;
   found->url = urlBuilder_(found->filepath);
-  onChange_(records_);
+  Changed();
   return true;
 }
 
@@ -81,7 +100,7 @@ bool HighlightsList::RemoveHighlight(std::uint64_t id) {
   auto found = FindRecord(records_, id);
   if (found == records_.end()) return false;
   records_.erase(found);
-  onChange_(records_);
+  Changed();
   return true;
 }
 

@@ -41,7 +41,8 @@ bool HighlightsPlugin::OnInitialize() {
   telemetry_ = std::make_unique<HighlightsTelemetry>(telemetry());
   list_ = std::make_unique<HighlightsList>(
       [this](const std::vector<Api::Highlight>& records) { PublishHighlights(records); },
-      [](const std::string& filepath) { return MakeHighlightUrl(filepath); });
+      [](const std::string& filepath) { return MakeHighlightUrl(filepath); },
+      [this](const std::vector<Api::Highlight>& records) { return FlatHighlights(records); });
   fileManager_ = std::make_unique<HighlightsFileManager>(list_.get(), telemetry_.get());
   // Each subscription reads its resource at once: the enabled flag is known
   // before the folder, so an enabled plugin scans before this returns.
@@ -99,8 +100,26 @@ void HighlightsPlugin::SetHighlightsFolderPath(const std::string& path) {
   }
 }
 
+// Both events carry the list's snapshot, which the next GET shares.
 void HighlightsPlugin::PublishHighlights(const std::vector<Api::Highlight>& records) {
-  static_cast<void>(PublishResourceEvent(kHighlightsPath, PluginResourceEventType::Update, records));
+  if (list_ != nullptr && HasFlatBlock(list_->Snapshot().root())) {
+    static_cast<void>(
+        PublishResourceEvent(kHighlightsPath, PluginResourceEventType::Update, list_->Snapshot()));
+  } else {
+    static_cast<void>(PublishResourceEvent(kHighlightsPath, PluginResourceEventType::Update, records));
+  }
+}
+
+SharedFlatValue HighlightsPlugin::FlatHighlights(const std::vector<Api::Highlight>& records) {
+  BindingResult converted;
+  if (!ConvertNative(converted, records, &registry())) return {};
+  return SharedFlatValue(BuildFlatBlock(converted.property, &registry(), FlatTexts::Copied));
+}
+
+Reply<std::vector<Api::Highlight>> HighlightsPlugin::ListAnswer() {
+  const SharedFlatValue& snapshot = list_->Snapshot();
+  if (!HasFlatBlock(snapshot.root())) return list_->Records();
+  return Reply<std::vector<Api::Highlight>>(snapshot);
 }
 
 void HighlightsPlugin::PublishConfig() {

@@ -77,6 +77,10 @@ class HighlightsPlugin final : public PluginBase {
   template <class T, class Body>
   Reply<T> Guarded(Gate gate, Body&& body);
   void PublishHighlights(const std::vector<Api::Highlight>& records);
+  // The flat form of records, for the list's snapshot.
+  SharedFlatValue FlatHighlights(const std::vector<Api::Highlight>& records);
+  // The whole list as an answer: its snapshot, shared.
+  Reply<std::vector<Api::Highlight>> ListAnswer();
   void PublishConfig();
   // Whether the start hook ran; routes refuse before.
   [[nodiscard]] bool Initialized() const { return list_ != nullptr; }

@@ -2,6 +2,7 @@
 #include "logging/Diagnostics.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 
@@ -62,11 +63,13 @@ std::string FormatIso8601Utc(std::uint64_t milliseconds) {
   char text[32];
   const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &calendar);
   if (length == 0) return std::string();
-  char fraction[8];
-  std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(millis));
-  std::string result(text, length - 1);
-  result.append(fraction).push_back(text[length - 1]);
-  return result;
+  // The fraction goes before the last character, in place, so the text is
+  // allocated once.
+  char whole[sizeof text + 4];
+  std::memcpy(whole, text, length - 1);
+  std::snprintf(whole + length - 1, 5, ".%03d", static_cast<int>(millis));
+  whole[length + 3] = text[length - 1];
+  return std::string(whole, length + 4);
 }
 
 double GetElapsedSeconds() {

@@ -11,10 +11,12 @@
 // MoveFile and DeleteFile into macros.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace Corvan::Platform {
 
@@ -39,6 +41,61 @@ struct DirectoryEntry {
 // False when the directory cannot be opened.
 [[nodiscard]] bool ListDirectory(const std::string& base,
                                  const std::function<void(const DirectoryEntry&)>& visit);
+
+// A directory kept open while its files are listed and read, so a folder
+// of many files costs no more system calls per file than its reads need:
+// the listing describes (size, time, attributes) only the entries the caller
+// wants, and files open relative to the directory (on Windows, where the
+// listing describes every entry anyway, by full path).
+//
+//   Directory folder;
+//   if (!folder.Open(base)) return false;
+//   folder.List([](std::string_view name) { return name.ends_with(".webm"); }, visit);
+//   ReadOnlyFile file;
+//   if (file.Open(folder, "clip.webm")) file.ReadAt(0, buffer, size);
+class Directory {
+ public:
+  Directory() = default;
+  ~Directory();
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+
+  // Opens the directory `base` (ending in "/"); false when it cannot be.
+  [[nodiscard]] bool Open(const std::string& base);
+  // Calls visit for each entry, as ListDirectory does, except that files
+  // whose names `wantedFile` refuses may be left out, and directories may
+  // come with size and time 0. Lists once per Open.
+  [[nodiscard]] bool List(const std::function<bool(std::string_view name)>& wantedFile,
+                          const std::function<void(const DirectoryEntry&)>& visit);
+  const std::string& base() const { return base_; }
+
+ private:
+  friend class ReadOnlyFile;
+  std::string base_;
+  void* handle_ = nullptr;  // the open directory, where the system has one
+};
+
+// A file opened for reading at offsets without a stream's buffer: one
+// system call per read. A FIFO or device never blocks the reads; they
+// simply deliver nothing useful.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile() { Close(); }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  [[nodiscard]] bool Open(const std::string& path);
+  // Opens a file by its path relative to an open directory.
+  [[nodiscard]] bool Open(const Directory& directory, const char* relativePath);
+  // Reads up to `count` bytes at `offset`; the bytes read, 0 at the end of
+  // the file or on failure.
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+  void Close();
+
+ private:
+  std::intptr_t handle_ = -1;
+};
 
 // Opens a file with an fopen mode; null on failure.
 std::FILE* OpenFileStream(const std::string& path, const char* mode);

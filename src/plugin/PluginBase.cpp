@@ -1,5 +1,6 @@
 #include "plugin/PluginBase.h"
 
+#include <cstring>
 #include <utility>
 
 #include "binding/FlatProperty.h"
@@ -211,11 +212,28 @@ bool PluginBase::ConvertEventShell(BindingResult& converted, const std::string& 
   return ConvertNative(converted, shell, registry_.get());
 }
 
+std::string PluginBase::PublishResourceEvent(const std::string& path, PluginResourceEventType type,
+                                             const SharedFlatValue& data) {
+  BindingResult converted;
+  if (!ConvertEventShell(converted, path, type)) return converted.ErrorText();
+  converted.property.Field("data");
+  SendEventTree("OnJsonApiEvent", path, converted.property, &data.root());
+  return {};
+}
+
+// The host copies what it keeps of an event during the call, so the payload
+// borrows the tree's texts: one block for its arrays and entries, no copies.
 void PluginBase::SendEventTree(const char* name, const std::string& uri,
-                               const BindingProperty& tree) {
+                               const BindingProperty& tree, const FlatProperty* data) {
   const std::string pathName = EventNameOfPath(uri);
   HostEvent out{};
-  ToFlatProperty(tree, out.payload, registry_.get());
+  out.payload = BuildFlatBlock(tree, registry_.get(), FlatTexts::Borrowed);
+  if (data != nullptr && out.payload.kind == FLAT_OBJECT) {
+    for (std::uint32_t i = 0; i < out.payload.value.object.count; ++i) {
+      FlatPropertyEntry& entry = out.payload.value.object.entries[i];
+      if (std::strcmp(entry.key, "data") == 0) SetEntryValue(entry, *data);
+    }
+  }
   DebugTrace("Sending event: %s", pathName.c_str());
   out.name = pathName.c_str();
   PublishEvent(&out);
@@ -223,7 +241,8 @@ void PluginBase::SendEventTree(const char* name, const std::string& uri,
     out.name = name;
     PublishEvent(&out);
   }
-  ReleaseFlatProperty(out.payload);
+  // The block goes as a whole; the data it pointed at is not its own.
+  ReleaseFlatBlock(out.payload);
 }
 
 void PluginBase::DispatchResourceEvent(const PluginResourceEvent& event) const {

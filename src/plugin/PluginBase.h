@@ -35,6 +35,7 @@
 
 #include "abi/HostAbi.h"
 #include "binding/BindingRegistry.h"
+#include "binding/FlatBlock.h"
 #include "binding/NativeCodec.h"
 #include "logging/Diagnostics.h"
 #include "plugin/ApiVersion.h"
@@ -116,6 +117,10 @@ class PluginBase {
   template <class T>
   std::string PublishResourceEvent(const std::string& path, PluginResourceEventType type,
                                    const T& record);
+  // The same for data already in flat form (a shared snapshot), which goes
+  // out as it is.
+  std::string PublishResourceEvent(const std::string& path, PluginResourceEventType type,
+                                   const SharedFlatValue& data);
   // Sends a resource event under its uri's event name and under `name`
   // (normally "OnJsonApiEvent"); returns the conversion's error text.
   std::string SendEvent(const char* name, const PluginResourceEvent& event);
@@ -156,8 +161,10 @@ class PluginBase {
   // The tree of a resource event without its data.
   [[nodiscard]] bool ConvertEventShell(BindingResult& converted, const std::string& uri,
                                        PluginResourceEventType type) const;
-  // Publishes an event's tree under the uri's event name and under `name`.
-  void SendEventTree(const char* name, const std::string& uri, const BindingProperty& tree);
+  // Publishes an event's tree under the uri's event name and under `name`;
+  // with `data`, that flat value stands for the tree's "data" field.
+  void SendEventTree(const char* name, const std::string& uri, const BindingProperty& tree,
+                     const FlatProperty* data = nullptr);
   [[nodiscard]] HostApi* Host() const { return link_ != nullptr ? link_->api : nullptr; }
   // Reads a resource once for a new subscription; false when the read failed.
   [[nodiscard]] bool ReadResource(const std::string& path, PluginResourceEvent& out) const;

@@ -17,6 +17,7 @@
 
 #include "abi/HostAbi.h"
 #include "binding/BindingProperty.h"
+#include "binding/FlatBlock.h"
 #include "routing/ResponseStream.h"
 
 namespace Corvan {
@@ -34,6 +35,9 @@ struct ReplyDetails {
   std::string statusText;
   HeaderPairs headers;
   std::unique_ptr<ResponseStream> stream;
+  // The answer already in flat form (a shared snapshot), given instead of a
+  // value: the response holds it rather than a flat copy of its own.
+  SharedFlatValue flatValue;
 };
 
 struct CallResult {

@@ -44,6 +44,8 @@ class ReplyBase {
     details_.headers.emplace_back(std::string(name), std::string(value));
   }
   void SetStream(std::unique_ptr<ResponseStream> stream) { details_.stream = std::move(stream); }
+  // Answers with a value already in flat form.
+  void SetFlatValue(SharedFlatValue value) { details_.flatValue = std::move(value); }
 
   // Moves the details and the error (not the value) into the call result.
   void MoveInto(CallResult& call) &&;
@@ -70,8 +72,11 @@ class Reply : public ReplyBase {
  public:
   Reply(T value) : value_(std::move(value)) {}               // NOLINT: a value is a reply
   Reply(ErrorResult error) : ReplyBase(std::move(error)) {}  // NOLINT: so is an error
+  // The flat form of a T value, kept elsewhere and shared (a snapshot); the
+  // reply then has no value of its own.
+  explicit Reply(SharedFlatValue flat) { SetFlatValue(std::move(flat)); }
 
-  // The value, or null for an error reply.
+  // The value, or null for an error reply or a flat one.
   const T* value() const { return value_ ? &*value_ : nullptr; }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "binding/FlatBlock.h"
 #include "binding/FlatProperty.h"
 #include "logging/FormatPositional.h"
 #include "routing/BodyFormat.h"
@@ -42,15 +43,17 @@ void WriteResult(CallResult& call, const BindingRegistry* registry, HostResponse
     SetError(response, call.ErrorText());
     return;
   }
+  if (HasFlatBlock(call.details.flatValue.root())) {
+    SetResultValue(response.result, call.details.flatValue.Share());
+    return;
+  }
   if (!WithinDepth(call.result.property, 0)) {
     SetError(response, FormatPositionalText(ResponseMessages::kUnconvertibleResult, kMaxTreeDepth));
     response.statusCode = kStatusBadRequest;
     statusFixed = true;
     return;
   }
-  FlatProperty value{};
-  ToFlatProperty(call.result.property, value, registry);
-  SetResultValue(response.result, value);
+  SetResultValue(response.result, BuildFlatBlock(call.result.property, registry, FlatTexts::Copied));
 }
 
 void WriteHeaders(const HeaderPairs& headers, HostResponse& response) {
@@ -106,7 +109,7 @@ void WriteErrorResponse(HostResponse& response, std::string_view message, std::u
 void KYN_CALL ReleaseResponse(HostResponse* response) {
   if (response == nullptr) return;
   FlatProperty value = ResultValue(response->result);
-  ReleaseFlatProperty(value);
+  ReleaseFlatBlock(value);
   if (response->result.hasError) FreeFlatText(response->result.error);
   if (response->statusText != kEmptyText) FreeFlatText(response->statusText);
   HostHeaderPair* headers = response->headers;

@@ -4,8 +4,10 @@
 // Everything written is a heap copy owned by the response, except the empty
 // status text (a shared constant) and the stream, which moves from the call
 // result into the response and is destroyed only through the stream release
-// function the response carries. ReleaseResponse frees the rest once and
-// zeroes the record.
+// function the response carries. The value is one block (FlatBlock.h): its
+// texts are of the borrowed kinds and its keys own nothing, since the block
+// goes as a whole; a shared snapshot given as the answer is held, not
+// copied. ReleaseResponse frees the rest once and zeroes the record.
 #pragma once
 
 #include <string_view>

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "binding/BindingProperty.h"
+#include "binding/TreeBlockCache.h"
+#include "logging/Allocation.h"
+
 #include <cstring>
 #include <set>
 #include <string>
@@ -33,6 +37,25 @@ TEST(BindingPropertyStore, SlotsAreDistinctAlignedAndReusedBySize) {
   void* kept = store.AllocateSlot(5000);
   std::memset(kept, 0, 5000);
   store.FreeSlot(large, 10000);
+}
+
+// A tree's blocks go back to the thread's cache and make the next tree: once
+// warm, building a tree takes nothing from the heap.
+TEST(BindingPropertyStore, TheNextTreeReusesTheCachedBlocks) {
+  const auto build = [] {
+    BindingProperty list;
+    for (int i = 0; i < 2000; ++i) list.Append().Field("name").SetString("clip " + std::to_string(i));
+    return list.Size();
+  };
+  TreeBlockCache::Trim();
+  EXPECT_EQ(build(), 2000u);
+  const std::size_t cached = TreeBlockCache::CachedBytes();
+  EXPECT_GT(cached, 16 * TreeBlockCache::kBlockSize);
+  EXPECT_LE(cached, TreeBlockCache::kCacheBound);
+  const std::uint64_t before = GetMemoryStats().allocationCount;
+  EXPECT_EQ(build(), 2000u);
+  EXPECT_EQ(GetMemoryStats().allocationCount, before);
+  EXPECT_EQ(TreeBlockCache::CachedBytes(), cached);
 }
 
 TEST(BindingPropertyStore, InternCountsReferences) {

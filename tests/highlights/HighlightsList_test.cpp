@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "binding/BindingRegistry.h"
+#include "binding/FlatBlock.h"
+#include "binding/FlatProperty.h"
 #include "binding/NativeCodec.h"
 #include "binding/readers/JsonReader.h"
 #include "highlights/HighlightsTelemetry.h"
+#include "routing/ResponseWriter.h"
 #include "support/ScriptedHost.h"
 
 namespace Corvan::Client::Highlights {
@@ -50,6 +53,47 @@ TEST(HighlightsList, NumbersInEnumerationOrderAndSortsNewestFirst) {
   l.list.SetHighlights({});
   ASSERT_EQ(l.published.size(), 3u);
   EXPECT_TRUE(l.published.back().empty());
+}
+
+// The host may release a GET response long after the list has changed: the
+// response holds the snapshot it was given, not the list's current one.
+TEST(HighlightsList, SnapshotStaysValidInAResponseReleasedAfterTheListChanged) {
+  BindingRegistry registry;
+  Api::RegisterApiRecords(registry);
+  int conversions = 0;
+  HighlightsList list{[](const std::vector<Highlight>&) {},
+                      [](const std::string& path) { return MakeHighlightUrl(path); },
+                      [&](const std::vector<Highlight>& records) {
+                        ++conversions;
+                        BindingResult converted;
+                        EXPECT_TRUE(ConvertNative(converted, records, &registry));
+                        return SharedFlatValue(
+                            BuildFlatBlock(converted.property, &registry, FlatTexts::Copied));
+                      }};
+  list.SetHighlights({Highlight("a", "/h/a.webm", 1, 1), Highlight("b", "/h/b.webm", 2, 2)});
+  CallResult call;
+  call.details.flatValue = list.Snapshot();
+  HostResponse response;
+  ResetResponse(response);
+  WriteResponse(call, &registry, response);
+  // (Packed records: their members are copied out, never bound to a reference.)
+  const FlatProperty* snapshotItems = list.Snapshot().root().value.array.items;
+  const FlatProperty* responseItems = ResultValue(response.result).value.array.items;
+  EXPECT_EQ(snapshotItems, responseItems);
+  EXPECT_EQ(conversions, 1);  // unchanged records are not converted again
+
+  ASSERT_TRUE(list.RemoveHighlight(1));
+  call = CallResult();
+  const std::uint32_t count = list.Snapshot().root().value.array.count;
+  EXPECT_EQ(count, 1u);
+  BindingProperty held;
+  FlatResult report{};
+  ASSERT_TRUE(FromFlatProperty(ResultValue(response.result), held, report, "list"));
+  ASSERT_EQ(held.Size(), 2u);
+  EXPECT_STREQ(held.Element(0).FindField("name")->GetString(), "b");
+  EXPECT_STREQ(held.Element(1).FindField("url")->GetString(), "/kyn-highlights-videos/assets/a.webm");
+  ReleaseResponse(&response);
+  EXPECT_EQ(conversions, 2);
 }
 
 TEST(HighlightsList, EqualTimesSortByNameBytes) {

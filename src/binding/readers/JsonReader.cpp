@@ -169,7 +169,7 @@ class TreeHandler {
 // Every message the reader reports: RapidJSON's English text for its code,
 // or ours for the two stops that are not RapidJSON's (the nesting limit and
 // an exhausted heap), in the form "Error: %s at offset %u.".
-enum class OwnStop { None, TooDeep, OutOfMemory };
+enum class OwnStop { None, TooDeep, OverBudget, OutOfMemory };
 
 std::string ErrorMessage(rapidjson::ParseErrorCode code, OwnStop stop, std::size_t offset,
                          std::size_t maxDepth) {
@@ -177,6 +177,10 @@ std::string ErrorMessage(rapidjson::ParseErrorCode code, OwnStop stop, std::size
   switch (stop) {
     case OwnStop::TooDeep:
       text = "The document is nested deeper than " + std::to_string(maxDepth) + " levels.";
+      break;
+    case OwnStop::OverBudget:
+      text = "The document needs more than " + std::to_string(kDocumentMemoryFactor) +
+             " bytes of memory for each byte of its text.";
       break;
     case OwnStop::OutOfMemory: text = "Out of memory."; break;
     case OwnStop::None: text = rapidjson::GetParseError_En(code); break;
@@ -268,6 +272,7 @@ BindingResult ReadJson(std::string_view text) {
   }
 
   BindingResult result;
+  result.property.SetMemoryBudget(DocumentMemoryBudget(text.size()));
   TreeBuilder builder(result.property, TreeBuilder::ArrayMode::Append);
   TreeHandler handler(builder);
   BoundedStream stream(text.data(), text.data() + text.size());
@@ -277,8 +282,11 @@ BindingResult ReadJson(std::string_view text) {
   try {
     outcome = reader.Parse<rapidjson::kParseDefaultFlags>(stream, handler);
     if (handler.tooDeep()) stop = OwnStop::TooDeep;
-  } catch (const std::bad_alloc&) {
+  } catch (const TreeMemoryBudgetExceeded&) {
     // RapidJSON writes its local copy of the stream back while unwinding.
+    outcome.Set(rapidjson::kParseErrorTermination, stream.Tell());
+    stop = OwnStop::OverBudget;
+  } catch (const std::bad_alloc&) {
     outcome.Set(rapidjson::kParseErrorTermination, stream.Tell());
     stop = OwnStop::OutOfMemory;
   }

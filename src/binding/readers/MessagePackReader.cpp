@@ -24,6 +24,7 @@ enum class Message {
   kInvalidData,
   kKeyNotString,
   kTooDeep,
+  kOverBudget,
   kTruncated8,
   kTruncated16,
   kTruncated32,
@@ -37,6 +38,7 @@ const char* MessageText(Message message) {
     case Message::kInvalidData: return "Invalid MessagePack data at position %1.";
     case Message::kKeyNotString: return "Invalid MessagePack data at position %1. Map keys must be strings.";
     case Message::kTooDeep: return "Invalid MessagePack data at position %1. Nesting is deeper than %2 levels.";
+    case Message::kOverBudget: return "Invalid MessagePack data at position %1. The data needs more than %2 bytes of memory for each of its bytes.";
     case Message::kTruncated8: return "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
     case Message::kTruncated16: return "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
     case Message::kTruncated32: return "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.";
@@ -127,7 +129,11 @@ class Reader {
 
   // Decodes one value and returns the position reached.
   std::size_t Run() {
-    while (!failed_ && position_ < size_ && NextSlot()) ReadItem();
+    try {
+      while (!failed_ && position_ < size_ && NextSlot()) ReadItem();
+    } catch (const TreeMemoryBudgetExceeded&) {
+      Fail(Message::kOverBudget, position_, kDocumentMemoryFactor);
+    }
     return position_;
   }
 
@@ -311,6 +317,7 @@ bool Reader::ReadField(unsigned width, std::uint64_t& value) {
 MessagePackReadResult ReadMessagePack(const std::uint8_t* data, std::size_t size) {
   MessagePackReadResult read;
   if (data == nullptr) size = 0;  // nothing can be read through a null pointer
+  read.result.property.SetMemoryBudget(DocumentMemoryBudget(size));
   Reader reader(data, size, read.result);
   read.consumed = reader.Run();
   return read;

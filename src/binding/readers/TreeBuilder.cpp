@@ -4,6 +4,12 @@
 
 namespace Corvan {
 
+std::size_t DocumentMemoryBudget(std::size_t documentBytes) {
+  const std::size_t most = static_cast<std::size_t>(-1) / kDocumentMemoryFactor;
+  const std::size_t budget = std::min(documentBytes, most) * kDocumentMemoryFactor;
+  return std::max(budget, kDocumentMemoryFloor);
+}
+
 TreeBuilder::TreeBuilder(BindingProperty& root, ArrayMode mode, std::size_t maxDepth)
     : root_(root), mode_(mode), maxDepth_(maxDepth) {}
 

@@ -25,6 +25,18 @@
 
 namespace Corvan {
 
+// The memory a tree read from a document may take: kDocumentMemoryFactor
+// bytes for each byte of the document, and never less than
+// kDocumentMemoryFloor (which leaves room for the deepest nesting and the
+// YAML reader's alias expansion in a small document). Real documents need
+// two to three bytes per byte (a list of highlight records about 2.2); a
+// document that packs many values into few bytes, such as a long array of
+// one-digit numbers, needs far more and is refused with a message instead of
+// taking the host's memory.
+inline constexpr std::size_t kDocumentMemoryFactor = 8;
+inline constexpr std::size_t kDocumentMemoryFloor = std::size_t{4} << 20;
+std::size_t DocumentMemoryBudget(std::size_t documentBytes);
+
 class TreeBuilder {
  public:
   // How a collection that already has elements (a repeated key) takes new ones.

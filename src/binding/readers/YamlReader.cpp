@@ -42,6 +42,8 @@ constexpr const char* kUnsupportedTag = "Unsupported YAML tag '%1'.";
 constexpr const char* kParserError = "YAML parser error: %1. At line: %2 col: %3";
 constexpr const char* kNoProblemText = "out of memory";
 constexpr const char* kOutOfMemory = "Out of memory while reading YAML.";
+constexpr const char* kOverBudget =
+    "The YAML document needs more than %1 bytes of memory for each byte of its text.";
 }  // namespace YamlMessages
 
 namespace {
@@ -285,7 +287,12 @@ void YamlReader::Run() {
   bool parsed = yaml_parser_parse(&parser_, &event) != 0;
   while (result_.success && parsed && event.type != YAML_STREAM_END_EVENT) {
     ++events_;
-    Handle(event);
+    try {
+      Handle(event);
+    } catch (...) {
+      yaml_event_delete(&event);
+      throw;
+    }
     yaml_event_delete(&event);
     parsed = yaml_parser_parse(&parser_, &event) != 0;
   }
@@ -510,9 +517,12 @@ void YamlReader::ReportParserError() {
 
 BindingResult ReadYaml(std::string_view text) {
   BindingResult result;
+  result.property.SetMemoryBudget(DocumentMemoryBudget(text.size()));
   try {
     YamlReader reader(result, text);
     reader.Run();
+  } catch (const TreeMemoryBudgetExceeded&) {
+    result.ReportError(FormatPositionalText(YamlMessages::kOverBudget, kDocumentMemoryFactor));
   } catch (const std::bad_alloc&) {
     // The reader bounds what it builds; this only keeps an exhausted heap
     // from unwinding into the caller.

@@ -9,7 +9,15 @@
 //   if (!ListFiles(folder, ".*\\.webm$", false, entries)) reportMissing(folder);
 //
 // The expression is matched against the path as UTF-16 code units, as the
-// Windows wide-character regular expressions see it, on every platform.
+// Windows wide-character regular expressions see it, on every platform. A
+// pattern that only asks for a suffix, such as ".*\.webm$", is matched as
+// one, without a regular expression per name (with the same answers).
+//
+// The scan lists into an open directory, so that it can then open the files
+// relative to it:
+//
+//   Platform::Directory folder;
+//   if (ListFiles(path, ".*\.webm$", false, entries, folder)) ...
 #pragma once
 
 #include <cstdint>
@@ -17,6 +25,10 @@
 #include <vector>
 
 namespace Corvan {
+
+namespace Platform {
+class Directory;
+}
 
 // One file of a listing.
 struct FileEntry {
@@ -32,6 +44,11 @@ struct FileEntry {
 // pattern is not a valid expression.
 [[nodiscard]] bool ListFiles(const std::string& directory, const std::string& pattern,
                              bool recursive, std::vector<FileEntry>& out);
+// The same, leaving the directory open in `opened` (its base is the
+// normalised directory, and entry paths begin with it).
+[[nodiscard]] bool ListFiles(const std::string& directory, const std::string& pattern,
+                             bool recursive, std::vector<FileEntry>& out,
+                             Platform::Directory& opened);
 
 // Milliseconds since 1970-01-01 UTC of a Windows file time; a time before
 // 1970 wraps around to a very large value.

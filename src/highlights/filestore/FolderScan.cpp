@@ -10,6 +10,7 @@
 #include "highlights/filestore/PathUtilities.h"
 #include "highlights/filestore/WebmVerification.h"
 #include "logging/Logger.h"
+#include "platform/FileSystem.h"
 
 namespace Corvan::Client::Highlights {
 
@@ -27,7 +28,8 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
   const bool listHadRecords = !list->Records().empty();
   list->ClearWithoutNotifying();
   std::vector<FileEntry> entries;
-  if (!ListFiles(folderPath, kHighlightPattern, false, entries)) {
+  Platform::Directory folder;
+  if (!ListFiles(folderPath, kHighlightPattern, false, entries, folder)) {
     Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Scan: Unable to scan files at directory %s",
         folderPath.c_str());
     // Subscribers still show the records the list just dropped; the empty
@@ -39,17 +41,21 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
   std::vector<Api::Highlight> found;
   found.reserve(entries.size());
   WebmVerifier verifier;
-  for (const FileEntry& entry : entries) {
+  for (FileEntry& entry : entries) {
     std::string name = GetFileStem(entry.path);
     const std::uint64_t mtime = FileTimeToUnixMillis(entry.lastWriteTime);
-    if (!verifier.VerifyFile(entry.path)) {
+    // Opened relative to the listed folder: no path lookup, no stat.
+    const char* relative = entry.path.c_str() + folder.base().size();
+    if (!verifier.VerifyFileIn(folder, relative, entry.size, entry.path)) {
       Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Verification failed; ignoring file %s",
           entry.path.c_str());
       continue;
     }
-    found.emplace_back(std::move(name), entry.path, mtime, entry.size);
+    found.emplace_back(std::move(name), std::move(entry.path), mtime, entry.size);
   }
-  list->SetHighlights(found);
+  // The list takes a copy while the telemetry below still reads the
+  // records; after the first scan it takes them.
+  list->SetHighlights(sessionScanReported ? std::move(found) : found);
   const std::int64_t end = CurrentUnixMilliseconds();
   Log(kLogOkay, LogCategory::GEN, "kyn-highlights: Completing file scan (duration %s ms): %s ms",
       std::to_string(end - start).c_str(), std::to_string(end).c_str());

@@ -7,12 +7,14 @@
 #include <webm/webm_parser.h>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string_view>
 
 #include "logging/Diagnostics.h"
 #include "platform/FileStream.h"
+#include "platform/FileSystem.h"
 #include "platform/FileUtilities.h"
 
 namespace Corvan::Client::Highlights {
@@ -37,6 +39,74 @@ constexpr std::uint64_t kLargestReadElement = 1u << 20;
 constexpr std::int32_t kHeadersOver = 1;
 constexpr std::int32_t kRefused = 2;
 
+// The bytes read at a file's start: real headers (EBML header, SeekHead,
+// Info, Tracks) take a few hundred bytes to a few KiB. A header that goes on
+// past them is read on in steps of kLaterReadBytes.
+constexpr std::size_t kFirstReadBytes = 4 * 1024;
+constexpr std::size_t kLaterReadBytes = 64 * 1024;
+
+// A reader over a file whose first bytes are already in a buffer: reads
+// within them cost no system call, a read past them one pread of a buffer's
+// worth, and once a read came back short the end of the file is known.
+class BufferedFileReader final : public webm::Reader {
+ public:
+  BufferedFileReader(Platform::ReadOnlyFile& file, std::vector<std::uint8_t>& buffer)
+      : file_(file), buffer_(buffer) {}
+
+  // Reads the file's first bytes; the bytes read.
+  std::size_t Start() { return Fill(0, kFirstReadBytes); }
+  bool EndKnown() const { return endKnown_; }
+
+  Status Read(std::size_t count, std::uint8_t* out, std::uint64_t* done) override {
+    *done = 0;
+    while (*done < count) {
+      if (position_ < bufferStart_ || position_ >= bufferStart_ + valid_) {
+        if (endKnown_ && position_ >= bufferStart_ + valid_) break;
+        if (Fill(position_, buffer_.size()) == 0) break;
+      }
+      const std::size_t at = static_cast<std::size_t>(position_ - bufferStart_);
+      const std::size_t step = std::min<std::size_t>(count - *done, valid_ - at);
+      std::memcpy(out + *done, buffer_.data() + at, step);
+      *done += step;
+      position_ += step;
+    }
+    return Outcome(*done, count);
+  }
+
+  Status Skip(std::uint64_t count, std::uint64_t* done) override {
+    std::uint64_t step = count;
+    if (endKnown_) {
+      const std::uint64_t end = bufferStart_ + valid_;
+      step = position_ >= end ? 0 : std::min(count, end - position_);
+    }
+    position_ += step;
+    *done = step;
+    return Outcome(step, count);
+  }
+
+  std::uint64_t Position() const override { return position_; }
+
+ private:
+  static Status Outcome(std::uint64_t done, std::uint64_t wanted) {
+    if (done == wanted) return Status(Status::kOkCompleted);
+    return Status(done != 0 ? Status::kOkPartial : Status::kEndOfFile);
+  }
+
+  std::size_t Fill(std::uint64_t offset, std::size_t count) {
+    bufferStart_ = offset;
+    valid_ = file_.ReadAt(offset, buffer_.data(), count);
+    if (valid_ < count) endKnown_ = true;
+    return valid_;
+  }
+
+  Platform::ReadOnlyFile& file_;
+  std::vector<std::uint8_t>& buffer_;
+  std::uint64_t bufferStart_ = 0;
+  std::size_t valid_ = 0;
+  std::uint64_t position_ = 0;
+  bool endKnown_ = false;
+};
+
 struct TrackSummary {
   std::uint64_t type = 0;
   bool named = false;
@@ -52,11 +122,38 @@ struct ReadPart {
 
 enum class Phase { kHeader, kBeforeSegment, kSegment };
 
+}  // namespace
+
+// What the header of the file being verified gave; kept by the verifier, so
+// that its storage serves every file.
+struct WebmVerifier::Collected {
+  bool hasWritingApp = false;
+  std::string writingApp;
+  std::vector<TrackSummary> tracks;
+  std::vector<std::uint64_t> trackNumbers;
+
+  void Clear() {
+    hasWritingApp = false;
+    writingApp.clear();
+    tracks.clear();
+    trackNumbers.clear();
+  }
+};
+
+namespace {
+
 // Collects the EBML header, Info and Tracks from the parser's events and
 // decides, element by element, what is read, skipped or refused.
 class HeaderCollector final : public webm::Callback {
  public:
-  explicit HeaderCollector(std::uint64_t fileSize) : fileSize_(fileSize) {}
+  HeaderCollector(std::uint64_t fileSize, WebmVerifier::Collected& collected)
+      : fileSize_(fileSize),
+        hasWritingApp_(collected.hasWritingApp),
+        writingApp_(collected.writingApp),
+        tracks_(collected.tracks),
+        trackNumbers_(collected.trackNumbers) {
+    collected.Clear();
+  }
 
   Status OnElementBegin(const ElementMetadata& metadata, Action* action) override;
   Status OnEbml(const ElementMetadata& metadata, const webm::Ebml& ebml) override;
@@ -96,13 +193,13 @@ class HeaderCollector final : public webm::Callback {
   bool headerBegun_ = false;
   ReadPart infoPart_;
   ReadPart tracksPart_;
-  bool hasWritingApp_ = false;
-  std::string writingApp_;
+  bool& hasWritingApp_;
+  std::string& writingApp_;
+  std::vector<TrackSummary>& tracks_;
+  std::vector<std::uint64_t>& trackNumbers_;
   double durationMs_ = 0;
   std::uint64_t width_ = 0;
   std::uint64_t height_ = 0;
-  std::vector<TrackSummary> tracks_;
-  std::vector<std::uint64_t> trackNumbers_;
 };
 
 Status HeaderCollector::OnElementBegin(const ElementMetadata& metadata, Action* action) {
@@ -208,12 +305,12 @@ Status HeaderCollector::OnTrackEntry(const ElementMetadata& metadata, const webm
     return Status(kRefused);
   }
   trackNumbers_.push_back(number);
+  tracks_.push_back({static_cast<std::uint64_t>(entry.track_type.value()), entry.name.is_present(),
+                    entry.name.value()});
   if (entry.track_type.value() == webm::TrackType::kVideo && width_ == 0 && entry.video.is_present()) {
     width_ = entry.video.value().pixel_width.value();
     height_ = entry.video.value().pixel_height.value();
   }
-  tracks_.push_back({static_cast<std::uint64_t>(entry.track_type.value()), entry.name.is_present(),
-                    entry.name.value()});
   return NoteProgress(EndOf(metadata));
 }
 
@@ -276,12 +373,13 @@ WebmVerification HeaderCollector::Check() const {
 
 }  // namespace
 
-WebmVerifier::WebmVerifier() : parser_(std::make_unique<webm::WebmParser>()) {}
+WebmVerifier::WebmVerifier()
+    : parser_(std::make_unique<webm::WebmParser>()), collected_(std::make_unique<Collected>()) {}
 
 WebmVerifier::~WebmVerifier() = default;
 
 WebmVerification WebmVerifier::Inspect(webm::Reader& reader, std::uint64_t size) {
-  HeaderCollector collector(size);
+  HeaderCollector collector(size, *collected_);
   WebmVerificationStep step;
   try {
     // The position is taken after the parse (not as a second argument,
@@ -313,6 +411,24 @@ WebmVerification WebmVerifier::InspectFile(const std::string& path) {
   const bool regular = Platform::RegularFileSize(stream, size);
   webm::FileReader reader(stream);  // closes the stream on every path
   return regular ? Inspect(reader, size) : result;
+}
+
+bool WebmVerifier::VerifyFileIn(const Platform::Directory& folder, const char* relativePath,
+                                std::uint64_t listedSize, const std::string& path) {
+  WebmVerification verification;
+  verification.step = WebmVerificationStep::kOpenFailed;
+  Platform::ReadOnlyFile file;
+  if (file.Open(folder, relativePath)) {
+    if (buffer_.empty()) buffer_.resize(kLaterReadBytes);
+    BufferedFileReader reader(file, buffer_);
+    const std::size_t first = reader.Start();
+    // A short first read tells the size; else the listing's, unless the
+    // file has grown since.
+    const std::uint64_t size = reader.EndKnown() ? first : std::max<std::uint64_t>(listedSize, first);
+    verification = Inspect(reader, size);
+  }
+  TraceWebmVerification(verification, path);
+  return verification.passed();
 }
 
 bool WebmVerifier::VerifyFile(const std::string& path) {

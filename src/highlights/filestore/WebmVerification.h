@@ -11,8 +11,8 @@
 //   for (const auto& path : paths) if (verifier.VerifyFile(path)) ...
 //
 // Cost: building libwebm's parser takes several times longer than parsing
-// one file's header, so a WebmVerifier keeps one parser for the files it
-// verifies one after another. Only the EBML header, the segment's Info and Tracks are read. The
+// one file's header, so a WebmVerifier keeps one parser (and one buffer for
+// the start of a file) for the files it verifies one after another. Only the EBML header, the segment's Info and Tracks are read. The
 // parse stops at the first Cluster, so the size of the video does not
 // matter, and a file still being written passes once its header and tracks
 // are complete. Info and Tracks must come before the first Cluster (where
@@ -36,6 +36,10 @@
 namespace webm {
 class Reader;
 class WebmParser;
+}
+
+namespace Corvan::Platform {
+class Directory;
 }
 
 namespace Corvan::Client::Highlights {
@@ -86,12 +90,23 @@ class WebmVerifier {
   [[nodiscard]] bool VerifyFile(const std::string& path);
   // Verifies the file at the UTF-8 path and says where it ended.
   [[nodiscard]] WebmVerification InspectFile(const std::string& path);
+  // Verifies a file of an open folder, by its path relative to the folder,
+  // with the size the folder's listing gave; traces a rejection under
+  // `path`. One open, one read of the bytes the header takes (another read
+  // only for an element beyond them), one close.
+  [[nodiscard]] bool VerifyFileIn(const Platform::Directory& folder, const char* relativePath,
+                                  std::uint64_t listedSize, const std::string& path);
   // Verifies `size` bytes from a reader at their first byte (positions
   // count from 0); the reader must not deliver more than `size` bytes.
   [[nodiscard]] WebmVerification Inspect(webm::Reader& reader, std::uint64_t size);
 
+  // What a file's header gave (defined with the verification).
+  struct Collected;
+
  private:
   std::unique_ptr<webm::WebmParser> parser_;
+  std::vector<std::uint8_t> buffer_;  // the start of each file, reused
+  std::unique_ptr<Collected> collected_;  // what a file's header gave, reused
 };
 
 // Verifies the file at the UTF-8 path, traces the reason of a rejection and

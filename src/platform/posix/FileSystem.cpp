@@ -159,6 +159,64 @@ bool ListDirectory(const std::string& base,
   return true;
 }
 
+Directory::~Directory() {
+  if (handle_ != nullptr) closedir(static_cast<DIR*>(handle_));
+}
+
+bool Directory::Open(const std::string& base) {
+  base_ = base;
+  handle_ = opendir(base.c_str());
+  return handle_ != nullptr;
+}
+
+bool Directory::List(const std::function<bool(std::string_view name)>& wantedFile,
+                     const std::function<void(const DirectoryEntry&)>& visit) {
+  auto* directory = static_cast<DIR*>(handle_);
+  if (directory == nullptr) return false;
+  const int descriptor = dirfd(directory);
+  DirectoryEntry entry;
+  while (const dirent* item = readdir(directory)) {
+    // The entry's type, where the file system gives it, spares a stat of
+    // the files nobody wants and of directories.
+    if (item->d_type == DT_REG && !wantedFile(item->d_name)) continue;
+    entry.name = item->d_name;
+    if (item->d_type == DT_DIR) {
+      entry.size = entry.lastWriteTime = 0;
+      entry.attributes = kFileAttributeDirectory;
+    } else {
+      Describe(descriptor, item->d_name, entry);
+    }
+    visit(entry);
+  }
+  return true;
+}
+
+// O_NONBLOCK: opening a FIFO for reading would wait for a writer.
+bool ReadOnlyFile::Open(const std::string& path) {
+  Close();
+  handle_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  return handle_ >= 0;
+}
+
+bool ReadOnlyFile::Open(const Directory& directory, const char* relativePath) {
+  Close();
+  if (directory.handle_ == nullptr) return false;
+  const int descriptor = dirfd(static_cast<DIR*>(directory.handle_));
+  handle_ = openat(descriptor, relativePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  return handle_ >= 0;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+  if (handle_ < 0) return 0;
+  const ssize_t read = pread(static_cast<int>(handle_), buffer, count, static_cast<off_t>(offset));
+  return read > 0 ? static_cast<std::size_t>(read) : 0;
+}
+
+void ReadOnlyFile::Close() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
 std::FILE* OpenFileStream(const std::string& path, const char* mode) {
   const std::string text = mode != nullptr ? mode : "";
   if (text == "r" || text == "rb") {

@@ -43,6 +43,50 @@ bool ListDirectory(const std::string& base,
   return true;
 }
 
+Directory::~Directory() = default;
+
+bool Directory::Open(const std::string& base) {
+  base_ = base;
+  return true;  // FindFirstFileExW in List tells
+}
+
+// The find data already describes every entry: nothing to spare.
+bool Directory::List(const std::function<bool(std::string_view name)>&,
+                     const std::function<void(const DirectoryEntry&)>& visit) {
+  return ListDirectory(base_, visit);
+}
+
+// Shared reading only, as _wfopen_s opens for reading: a file the game still
+// writes cannot be opened and counts as failing.
+bool ReadOnlyFile::Open(const std::string& path) {
+  Close();
+  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+bool ReadOnlyFile::Open(const Directory& directory, const char* relativePath) {
+  return Open(directory.base() + relativePath);
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+  if (handle_ == -1) return 0;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  const DWORD wanted = count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(count);
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &read, &at)) return 0;
+  return read;
+}
+
+void ReadOnlyFile::Close() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
 std::FILE* OpenFileStream(const std::string& path, const char* mode) {
   std::FILE* stream = nullptr;
   if (_wfopen_s(&stream, Wide(path).c_str(), Wide(mode ? mode : "").c_str()) != 0) {
