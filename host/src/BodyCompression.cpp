@@ -96,12 +96,15 @@ bool Compress(BodyEncoding encoding, std::string_view input, std::string& output
 
 void CompressReply(HttpReply& reply, std::string_view acceptEncoding) {
   if (reply.file.file || reply.eventStream || !CompressibleType(reply.contentType)) return;
-  if (reply.body.size() < kMinimumSize) return;
+  const std::string_view body = reply.sharedBody ? std::string_view(*reply.sharedBody)
+                                                 : std::string_view(reply.body);
+  if (body.size() < kMinimumSize) return;
   reply.headers.emplace_back("Vary", "Accept-Encoding");
   const BodyEncoding encoding = ChooseEncoding(acceptEncoding);
   if (encoding == BodyEncoding::Identity) return;
   std::string compressed;
-  if (!Compress(encoding, reply.body, compressed) || compressed.size() >= reply.body.size()) return;
+  if (!Compress(encoding, body, compressed) || compressed.size() >= body.size()) return;
+  reply.sharedBody.reset();
   reply.body = std::move(compressed);
   reply.headers.emplace_back("Content-Encoding", encoding == BodyEncoding::Gzip ? "gzip" : "br");
 }

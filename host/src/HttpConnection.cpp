@@ -90,8 +90,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
   asio::steady_timer deadline_;
   boost::beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
-  http::response<http::string_body> response_;
-  std::optional<http::response_serializer<http::string_body>> serializer_;
+  // The answer's body is a view of the text the connection keeps while it
+  // writes: its own, or one it shares with a cache.
+  http::response<http::span_body<const char>> response_;
+  std::optional<http::response_serializer<http::span_body<const char>>> serializer_;
+  std::string ownBody_;
+  std::shared_ptr<const std::string> sharedBody_;
   FileSlice file_;
   unsigned version_ = 11;
   bool head_ = false;
@@ -227,7 +231,13 @@ void Connection::PrepareHead(HttpReply& reply) {
     file_ = std::move(reply.file);
     response_.content_length(file_.length);
   } else if (!bodyless) {
-    response_.body() = std::move(reply.body);
+    if (reply.sharedBody) {
+      sharedBody_ = std::move(reply.sharedBody);
+    } else {
+      ownBody_ = std::move(reply.body);
+    }
+    const std::string& text = sharedBody_ ? *sharedBody_ : ownBody_;
+    response_.body() = boost::beast::span<const char>(text.data(), text.size());
     response_.prepare_payload();
   }
 }
@@ -263,6 +273,8 @@ void Connection::Finish() {
   serializer_.reset();
   response_ = {};
   file_ = {};
+  ownBody_ = {};
+  sharedBody_.reset();
   if (!keepAlive_) return Linger();
   WaitForNext();
 }

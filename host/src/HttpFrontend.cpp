@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "AnswerCache.h"
 #include "AssetFiles.h"
 #include "BodyCompression.h"
 #include "JsonEncoding.h"
@@ -64,7 +65,10 @@ bool ServerHeader(const char* name) {
   return lower == "content-length" || lower == "transfer-encoding" || lower == "connection";
 }
 
-HttpReply PluginReply(const HostResponse& answer) {
+// The HTTP answer of a plugin response. A value's JSON comes from `cache`
+// when one is given, which then keeps the response.
+HttpReply PluginReply(HeldResponse held, AnswerCache* cache, const FunctionDescriptor& function) {
+  const HostResponse& answer = held.get();
   const std::uint32_t status = HttpStatusOf(answer);
   HttpReply reply;
   reply.contentType = kJson;
@@ -99,7 +103,11 @@ HttpReply PluginReply(const HostResponse& answer) {
   reply.status = status;
   const FlatProperty value = ResultValue(answer.result);
   if (value.kind != FLAT_NULL) {
-    reply.body = FlatToJson(value);
+    if (cache != nullptr) {
+      reply.sharedBody = cache->JsonOf(function, std::move(held));
+    } else {
+      reply.body = FlatToJson(value);
+    }
   } else {
     reply.contentType.clear();
   }
@@ -155,6 +163,8 @@ void HttpFrontend::Start(FrontendParts parts) {
 void HttpFrontend::Stop() {
   if (parts_.events != nullptr) parts_.events->Close();
   server_.Stop();
+  // The held answers go back to the plugin while it is still there.
+  answers_.Clear();
 }
 
 void HttpFrontend::Handle(HttpRequest&& request, const HttpResponder& respond) {
@@ -214,11 +224,12 @@ void HttpFrontend::ServePlugin(HttpRequest& request, const HttpResponder& respon
     call.path = std::move(request.target);
     call.headers = std::move(request.headers);
     call.body = std::move(request.body);
-    HttpReply reply;
-    parts_.functions->Call(descriptor, call, 0,
-                           [&](const HostResponse& answer) { reply = PluginReply(answer); });
+    // Reads may answer the very value of the previous read again.
+    const bool read = call.method == HTTP_METHOD_GET;
+    HttpReply reply = PluginReply(parts_.functions->Hold(descriptor, call, 0),
+                                  read ? &answers_ : nullptr, descriptor);
     // A request that is no read may have changed what the plugin lists.
-    if (call.method != HTTP_METHOD_GET && parts_.listed != nullptr) parts_.listed->Invalidate();
+    if (!read && parts_.listed != nullptr) parts_.listed->Invalidate();
     CompressReply(reply, accept);
     respond(std::move(reply));
   });

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <string>
 
+#include "AnswerCache.h"
 #include "ClipInfo.h"
 #include "EventStream.h"
 #include "HostResources.h"
@@ -86,6 +87,7 @@ class HttpFrontend {
   void ServeWebFile(HttpRequest& request, const HttpResponder& respond);
 
   FrontendParts parts_;
+  AnswerCache answers_;
   HttpServer server_;
 };
 

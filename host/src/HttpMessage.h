@@ -67,6 +67,9 @@ struct HttpReply {
   // Transfer-Encoding itself.
   HeaderList headers;
   std::string body;
+  // When set, the answer's content instead of `body`: a text others share
+  // (a cached answer), sent as it stands without a copy.
+  std::shared_ptr<const std::string> sharedBody;
   // When open, the answer's content instead of `body`.
   FileSlice file;
   // The connection turns into a Server-Sent Events stream.

@@ -13,7 +13,11 @@ namespace Corvan::Host {
 
 namespace {
 
-// Blocking work that does not run on the I/O thread itself.
+// Threads that run the connections' handlers and, at once, the blocking
+// work they start (the connections' strands keep each one's handlers in
+// order). Two keep both cores busy.
+constexpr int kIoThreads = 2;
+// Blocking work that does not start on an I/O thread.
 constexpr int kWorkers = 3;
 // How long a failed accept (no descriptor left) waits before the next.
 constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
@@ -33,14 +37,16 @@ struct Core {
 
 struct HttpServer::State {
   std::unique_ptr<Core> core = std::make_unique<Core>();
-  IoStandby standby{core->context.io};
+  IoStandby standby{core->context.io, kIoThreads};
   std::uint16_t port = 0;
-  std::thread ioThread;
+  std::vector<std::thread> ioThreads;
   std::unique_ptr<asio::thread_pool> workers = std::make_unique<asio::thread_pool>(kWorkers);
   bool stopped = false;
 };
 
 namespace {
+// Set on the server's I/O threads.
+thread_local bool tIoThread = false;
 // Set on the thread that runs blocking work now.
 thread_local bool tInBlockingWork = false;
 }  // namespace
@@ -117,16 +123,22 @@ void HttpServer::Start(Handler handler, EventStream* events) {
   core.context.handler = std::move(handler);
   core.context.events = events;
   core.Accept();
-  state_->ioThread = std::thread([&core] { core.context.io.run(); });
+  for (int i = 0; i < kIoThreads; ++i) {
+    state_->ioThreads.emplace_back([&core] {
+      tIoThread = true;
+      core.context.io.run();
+    });
+  }
   state_->standby.Start();
 }
 
 void HttpServer::RunBlocking(std::function<void()> work) {
   State& state = *state_;
-  // Only the I/O thread runs blocking work itself: the standby keeps the
-  // connections going meanwhile. The standby, running handlers in its
-  // stead, hands its blocking work on.
-  if (std::this_thread::get_id() != state.ioThread.get_id() || tInBlockingWork) {
+  // Only the I/O threads run blocking work themselves: another I/O thread,
+  // or the standby when all are blocked, keeps the connections going
+  // meanwhile. The standby, running handlers in their stead, hands its
+  // blocking work on.
+  if (!tIoThread || tInBlockingWork) {
     asio::post(*state.workers, std::move(work));
     return;
   }
@@ -142,7 +154,9 @@ void HttpServer::Stop() {
   if (state.stopped) return;
   state.stopped = true;
   state.core->context.io.stop();
-  if (state.ioThread.joinable()) state.ioThread.join();
+  for (std::thread& thread : state.ioThreads) {
+    if (thread.joinable()) thread.join();
+  }
   state.standby.Stop();
   // Work already running finishes (it may post its answer: the context
   // still lives); queued work is dropped.

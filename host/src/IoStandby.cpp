@@ -28,27 +28,25 @@ void IoStandby::Stop() {
 }
 
 void IoStandby::Enter() {
-  busySince_.store(Now());
-  if (resting_.load()) {
-    std::lock_guard<std::mutex> guard(lock_);
-    wake_.notify_one();
-  }
+  std::lock_guard<std::mutex> guard(lock_);
+  if (++blocked_ < ioThreads_) return;
+  allBlockedSince_.store(Now());
+  wake_.notify_one();
+}
+
+void IoStandby::Leave() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (blocked_-- == ioThreads_) allBlockedSince_.store(0);
 }
 
 void IoStandby::Run() {
-  std::int64_t lastBusy = Now();
   while (!stopping_.load()) {
-    const std::int64_t since = busySince_.load();
-    const std::int64_t now = Now();
-    if (since != 0 && now - since >= Ticks(kPatience)) {
+    const std::int64_t since = allBlockedSince_.load();
+    if (since == 0) {
+      std::unique_lock<std::mutex> guard(lock_);
+      wake_.wait(guard, [this] { return stopping_.load() || allBlockedSince_.load() != 0; });
+    } else if (Now() - since >= Ticks(kPatience)) {
       TakeOver();
-      lastBusy = Now();
-    } else if (since != 0) {
-      lastBusy = now;
-      std::this_thread::sleep_for(kTick);
-    } else if (now - lastBusy > Ticks(kRestAfter)) {
-      Rest();
-      lastBusy = Now();
     } else {
       std::this_thread::sleep_for(kTick);
     }
@@ -56,14 +54,7 @@ void IoStandby::Run() {
 }
 
 void IoStandby::TakeOver() {
-  while (busySince_.load() != 0 && !stopping_.load() && !io_.stopped()) io_.run_for(kTick);
-}
-
-void IoStandby::Rest() {
-  std::unique_lock<std::mutex> guard(lock_);
-  resting_ = true;
-  wake_.wait(guard, [this] { return stopping_.load() || busySince_.load() != 0; });
-  resting_ = false;
+  while (allBlockedSince_.load() != 0 && !stopping_.load() && !io_.stopped()) io_.run_for(kTick);
 }
 
 }  // namespace Corvan::Host

@@ -1,14 +1,14 @@
-// IoStandby: lets the one I/O thread of an io_context run blocking work
-// (a call into the plugin) itself, without a hand-over to another thread
-// for every request, and still never stall the other connections: a
-// standby thread watches, and while a piece of blocking work has run for
-// longer than kPatience it runs the context's handlers in the meantime.
-// Between busy spells the standby looks every kTick; after kRestAfter
-// without blocking work it sleeps until the next one begins.
+// IoStandby: lets the I/O threads of an io_context run blocking work (a
+// call into the plugin) themselves, without a hand-over to another thread
+// for every request, and still never stall the connections: while every I/O
+// thread has been inside blocking work for longer than kPatience (a rescan,
+// and a second call waiting for the plugin meanwhile), a standby thread
+// runs the context's handlers. While that is so it looks every kTick;
+// otherwise it sleeps until every I/O thread is blocked again.
 //
-//   IoStandby standby(io);
+//   IoStandby standby(io, 2);
 //   standby.Start();
-//   standby.Enter(); CallPlugin(); standby.Leave();   // on the I/O thread
+//   standby.Enter(); CallPlugin(); standby.Leave();   // on an I/O thread
 //   io.stop(); standby.Stop();
 #pragma once
 
@@ -26,9 +26,8 @@ class IoStandby {
  public:
   static constexpr std::chrono::milliseconds kPatience{2};
   static constexpr std::chrono::milliseconds kTick{1};
-  static constexpr std::chrono::milliseconds kRestAfter{200};
 
-  explicit IoStandby(boost::asio::io_context& io) : io_(io) {}
+  IoStandby(boost::asio::io_context& io, int ioThreads) : io_(io), ioThreads_(ioThreads) {}
   ~IoStandby() { Stop(); }
   IoStandby(const IoStandby&) = delete;
   IoStandby& operator=(const IoStandby&) = delete;
@@ -36,22 +35,22 @@ class IoStandby {
   void Start();
   // Ends the standby thread; the context is stopped first.
   void Stop();
-  // Brackets blocking work on the I/O thread.
+  // Brackets blocking work on an I/O thread.
   void Enter();
-  void Leave() { busySince_.store(0); }
+  void Leave();
 
  private:
   void Run();
   void TakeOver();
-  void Rest();
 
   boost::asio::io_context& io_;
+  const int ioThreads_;
   std::thread thread_;
   std::mutex lock_;
   std::condition_variable wake_;
-  // When the current blocking work began (steady clock ticks), 0 for none.
-  std::atomic<std::int64_t> busySince_{0};
-  std::atomic<bool> resting_{false};
+  int blocked_ = 0;  // I/O threads inside blocking work, under lock_
+  // Since when every I/O thread is blocked (steady clock ticks), 0 when not.
+  std::atomic<std::int64_t> allBlockedSince_{0};
   std::atomic<bool> stopping_{false};
 };
 

@@ -54,8 +54,36 @@ const FunctionDescriptor* PluginFunctions::Find(std::uint32_t method,
   return best;
 }
 
+HeldResponse::HeldResponse() { std::memset(&response_, 0, sizeof response_); }
+
+HeldResponse::HeldResponse(HeldResponse&& other) noexcept : HeldResponse() {
+  std::memcpy(&response_, &other.response_, sizeof response_);
+  std::memset(&other.response_, 0, sizeof other.response_);
+}
+
+HeldResponse& HeldResponse::operator=(HeldResponse&& other) noexcept {
+  if (this != &other) {
+    Release();
+    std::memcpy(&response_, &other.response_, sizeof response_);
+    std::memset(&other.response_, 0, sizeof other.response_);
+  }
+  return *this;
+}
+
+void HeldResponse::Release() {
+  const HostResponseReleaseFunction release = response_.release;
+  if (release != nullptr) release(&response_);
+  std::memset(&response_, 0, sizeof response_);
+}
+
 void PluginFunctions::Call(const FunctionDescriptor& descriptor, const OwnedRequest& request,
                            ConnectionId caller, const ResponseReader& read) const {
+  HeldResponse response = Hold(descriptor, request, caller);
+  read(response.get());
+}
+
+HeldResponse PluginFunctions::Hold(const FunctionDescriptor& descriptor,
+                                   const OwnedRequest& request, ConnectionId caller) const {
   std::vector<HostHeaderPair> headers;
   headers.reserve(request.headers.size());
   for (const auto& [name, value] : request.headers) headers.push_back({name.c_str(), value.c_str()});
@@ -70,19 +98,22 @@ void PluginFunctions::Call(const FunctionDescriptor& descriptor, const OwnedRequ
   host.bodyLength = static_cast<std::uint32_t>(request.body.size());
   host.callerId = caller;
   host.customMethod = request.customMethod.empty() ? nullptr : request.customMethod.c_str();
-  Invoke(descriptor, host, read);
+  return InvokeHeld(descriptor, host);
 }
 
 void PluginFunctions::Invoke(const FunctionDescriptor& descriptor, HostRequest request,
                              const ResponseReader& read) {
+  HeldResponse response = InvokeHeld(descriptor, request);
+  read(response.get());
+}
+
+HeldResponse PluginFunctions::InvokeHeld(const FunctionDescriptor& descriptor,
+                                         HostRequest request) {
   request.functionContext = descriptor.function.functionContext;
-  HostResponse response;
-  std::memset(&response, 0, sizeof response);
+  HeldResponse response;
   const PluginInvokeFunction invoke = descriptor.invoke;
-  if (invoke != nullptr) invoke(&response, &request);
-  read(response);
-  const HostResponseReleaseFunction release = response.release;
-  if (release != nullptr) release(&response);
+  if (invoke != nullptr) invoke(&response.get(), &request);
+  return response;
 }
 
 std::uint32_t HttpStatusOf(const HostResponse& response) {

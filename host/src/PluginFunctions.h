@@ -40,6 +40,25 @@ struct OwnedRequest {
   std::string customMethod;
 };
 
+// A plugin's response the host holds: released through its own release
+// function, once, when the holder goes. Until then everything it points to
+// stays as the plugin wrote it.
+class HeldResponse {
+ public:
+  HeldResponse();
+  ~HeldResponse() { Release(); }
+  HeldResponse(HeldResponse&& other) noexcept;
+  HeldResponse& operator=(HeldResponse&& other) noexcept;
+
+  const HostResponse& get() const { return response_; }
+  HostResponse& get() { return response_; }
+  // Releases the response now (nothing when it was released or moved).
+  void Release();
+
+ private:
+  HostResponse response_;
+};
+
 class PluginFunctions {
  public:
   using ResponseReader = std::function<void(const HostResponse&)>;
@@ -54,10 +73,15 @@ class PluginFunctions {
   // released. A stream the response carries is the reader's to release.
   void Call(const FunctionDescriptor& descriptor, const OwnedRequest& request,
             ConnectionId caller, const ResponseReader& read) const;
+  // Invokes the descriptor and hands the response over unreleased.
+  [[nodiscard]] HeldResponse Hold(const FunctionDescriptor& descriptor, const OwnedRequest& request,
+                                  ConnectionId caller) const;
   // The same with a request built by the caller (its function context is
   // replaced by the descriptor's).
   static void Invoke(const FunctionDescriptor& descriptor, HostRequest request,
                      const ResponseReader& read);
+  [[nodiscard]] static HeldResponse InvokeHeld(const FunctionDescriptor& descriptor,
+                                               HostRequest request);
 
   const PluginApiDescription& description() const { return description_; }
 

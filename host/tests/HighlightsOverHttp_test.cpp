@@ -84,6 +84,8 @@ TEST_F(HighlightsOverHttp, ListRenameDeleteAndRescan) {
   EXPECT_EQ(access((dir_ / "videos/bravo.webm").c_str(), F_OK), 0);
   EXPECT_EQ(AssetStatus("bravo.webm"), 200);
   EXPECT_EQ(AssetStatus("beta.webm"), 404);
+  // The list read before the rename is not the text answered after it.
+  EXPECT_EQ(IdOf("bravo"), beta);
   auto refused = client_->Put(One(beta), R"({"name": "a/b"})");
   EXPECT_EQ(refused->status, 400);
   EXPECT_STREQ(Json(refused->body).FindField("message")->GetString(),

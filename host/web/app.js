@@ -34,7 +34,14 @@ const grid = new VirtualGrid($('grid'), {
 const player = new Player($('player'), {
   items: () => view.items,
   facts: (path) => library.facts.get(path) || undefined,
-  closed: (path) => focusCard(path),
+  // The focus goes to the card of the clip shown last. The dialog's close
+  // event comes a moment after the key that closed it: a key pressed since
+  // (F2 on the card the browser gave the focus back to) has put the focus
+  // into a form or dialog, and it stays there.
+  closed: (path) => {
+    const active = document.activeElement;
+    if (!active || !active.closest('form.rename, dialog[open]')) focusCard(path);
+  },
 });
 
 // ---- status line: fades after a few seconds, errors a little later ----
