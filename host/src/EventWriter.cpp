@@ -3,7 +3,7 @@
 // the messages the EventStream pushes, and a comment line when the stream
 // has been quiet for a while, which keeps the connection open and shows a
 // client that left. It holds no thread: every step is an asynchronous
-// operation on the connection's strand.
+// operation on the connection's I/O context.
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 #include <array>

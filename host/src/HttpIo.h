@@ -8,7 +8,6 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/strand.hpp>
 #include <cstdint>
 #include <string>
 
@@ -18,18 +17,19 @@ namespace Corvan::Host {
 
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
-using Socket = tcp::socket;
+// The concrete executor rather than the type-erased default: a connection
+// never changes context, and every operation then skips a dispatch.
+using Socket = asio::basic_stream_socket<tcp, asio::io_context::executor_type>;
 
+// What every connection of a server shares. It outlives the I/O contexts,
+// whose pending handlers own the connections and so their tickets.
 struct ServerContext {
-  // Before the context, which destroys the connections and so their
-  // tickets when it goes.
   std::atomic<std::size_t> connections{0};
   HttpLimits limits;
   std::uint16_t port = 0;
   HttpServer* server = nullptr;
   HttpServer::Handler handler;
   EventStream* events = nullptr;
-  asio::io_context io;
 };
 
 // Counts one open connection; the count drops when the ticket goes.

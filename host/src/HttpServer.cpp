@@ -1,5 +1,6 @@
 #include "HttpServer.h"
 
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <thread>
@@ -13,9 +14,9 @@ namespace Corvan::Host {
 
 namespace {
 
-// Threads that run the connections' handlers and, at once, the blocking
-// work they start (the connections' strands keep each one's handlers in
-// order). Two keep both cores busy.
+// I/O threads, each with its own context: it runs its connections'
+// handlers and, at once, the blocking work they start. Two keep both cores
+// busy without one thread ever waking the other.
 constexpr int kIoThreads = 2;
 // Blocking work that does not start on an I/O thread.
 constexpr int kWorkers = 3;
@@ -24,12 +25,37 @@ constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
 
 }  // namespace
 
+// One I/O thread with a context of its own, and the standby that serves
+// the context's connections while the thread is inside blocking work.
+struct IoLane {
+  asio::io_context io;
+  // The accepts run on the first lane's context: the others would find
+  // nothing to do and return until their first connection came.
+  asio::executor_work_guard<asio::io_context::executor_type> running = asio::make_work_guard(io);
+  IoStandby standby{io};
+  std::thread thread;
+};
+
 // The Asio side of a server; destroyed by Stop, which destroys every
 // connection with it.
 struct Core {
   ServerContext context;
-  tcp::acceptor acceptor{context.io};
-  asio::steady_timer acceptRetry{context.io};
+  // After the context: the lanes' contexts hold the connections.
+  std::vector<std::unique_ptr<IoLane>> lanes;
+  std::unique_ptr<tcp::acceptor> acceptor;
+  std::unique_ptr<asio::steady_timer> acceptRetry;
+  std::size_t nextLane = 0;
+
+  Core() {
+    for (int i = 0; i < kIoThreads; ++i) lanes.push_back(std::make_unique<IoLane>());
+    acceptor = std::make_unique<tcp::acceptor>(lanes[0]->io);
+    acceptRetry = std::make_unique<asio::steady_timer>(lanes[0]->io);
+  }
+  ~Core() {
+    acceptRetry.reset();
+    acceptor.reset();
+    lanes.clear();
+  }
 
   void Accept();
   void Refuse(Socket socket);
@@ -37,28 +63,31 @@ struct Core {
 
 struct HttpServer::State {
   std::unique_ptr<Core> core = std::make_unique<Core>();
-  IoStandby standby{core->context.io, kIoThreads};
   std::uint16_t port = 0;
-  std::vector<std::thread> ioThreads;
   std::unique_ptr<asio::thread_pool> workers = std::make_unique<asio::thread_pool>(kWorkers);
   bool stopped = false;
 };
 
 namespace {
-// Set on the server's I/O threads.
-thread_local bool tIoThread = false;
+// The lane whose thread this is; null on other threads.
+thread_local IoLane* tLane = nullptr;
 // Set on the thread that runs blocking work now.
 thread_local bool tInBlockingWork = false;
 }  // namespace
 
 void Core::Accept() {
-  acceptor.async_accept(asio::make_strand(context.io), [this](boost::system::error_code error, Socket socket) {
-    if (error == asio::error::operation_aborted || !acceptor.is_open()) return;
+  // Connections go to the lanes in turn. A connection's handlers run on its
+  // lane's thread, or on the standby while that thread is blocked, never on
+  // both at once.
+  IoLane& lane = *lanes[nextLane++ % lanes.size()];
+  acceptor->async_accept(lane.io, [this](boost::system::error_code error,
+                                                             Socket socket) {
+    if (error == asio::error::operation_aborted || !acceptor->is_open()) return;
     if (error) {
       // Out of descriptors, most likely: try again shortly instead of
       // spinning on the same error.
-      acceptRetry.expires_after(kAcceptRetry);
-      acceptRetry.async_wait([this](boost::system::error_code e) {
+      acceptRetry->expires_after(kAcceptRetry);
+      acceptRetry->async_wait([this](boost::system::error_code e) {
         if (!e) Accept();
       });
       return;
@@ -94,7 +123,7 @@ HttpServer::HttpServer(HttpLimits limits) : state_(std::make_unique<State>()) {
 HttpServer::~HttpServer() { Stop(); }
 
 std::string HttpServer::Bind(std::uint16_t port) {
-  tcp::acceptor& acceptor = state_->core->acceptor;
+  tcp::acceptor& acceptor = *state_->core->acceptor;
   const tcp::endpoint endpoint(asio::ip::make_address_v4("127.0.0.1"), port);
   boost::system::error_code error;
   acceptor.open(endpoint.protocol(), error);
@@ -123,29 +152,29 @@ void HttpServer::Start(Handler handler, EventStream* events) {
   core.context.handler = std::move(handler);
   core.context.events = events;
   core.Accept();
-  for (int i = 0; i < kIoThreads; ++i) {
-    state_->ioThreads.emplace_back([&core] {
-      tIoThread = true;
-      core.context.io.run();
+  for (const std::unique_ptr<IoLane>& lane : core.lanes) {
+    lane->thread = std::thread([lane = lane.get()] {
+      tLane = lane;
+      lane->io.run();
     });
+    lane->standby.Start();
   }
-  state_->standby.Start();
 }
 
 void HttpServer::RunBlocking(std::function<void()> work) {
   State& state = *state_;
-  // Only the I/O threads run blocking work themselves: another I/O thread,
-  // or the standby when all are blocked, keeps the connections going
-  // meanwhile. The standby, running handlers in their stead, hands its
-  // blocking work on.
-  if (!tIoThread || tInBlockingWork) {
+  // Only an I/O thread runs blocking work itself: its standby keeps its
+  // connections going meanwhile. A standby, running handlers in its
+  // thread's stead, hands its blocking work on.
+  IoLane* lane = tLane;
+  if (lane == nullptr || tInBlockingWork) {
     asio::post(*state.workers, std::move(work));
     return;
   }
   tInBlockingWork = true;
-  state.standby.Enter();
+  lane->standby.Enter();
   work();
-  state.standby.Leave();
+  lane->standby.Leave();
   tInBlockingWork = false;
 }
 
@@ -153,17 +182,17 @@ void HttpServer::Stop() {
   State& state = *state_;
   if (state.stopped) return;
   state.stopped = true;
-  state.core->context.io.stop();
-  for (std::thread& thread : state.ioThreads) {
-    if (thread.joinable()) thread.join();
+  for (const std::unique_ptr<IoLane>& lane : state.core->lanes) lane->io.stop();
+  for (const std::unique_ptr<IoLane>& lane : state.core->lanes) {
+    if (lane->thread.joinable()) lane->thread.join();
+    lane->standby.Stop();
   }
-  state.standby.Stop();
   // Work already running finishes (it may post its answer: the context
   // still lives); queued work is dropped.
   state.workers->stop();
   state.workers->join();
   state.workers.reset();
-  // The pending handlers own the connections: destroying the context
+  // The pending handlers own the connections: destroying the contexts
   // destroys them and closes every socket.
   state.core.reset();
 }

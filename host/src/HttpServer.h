@@ -1,7 +1,7 @@
 // HttpServer: the host's event-driven HTTP/1.1 server on 127.0.0.1, built on
-// Boost.Beast over Boost.Asio. Two I/O threads multiplex every connection
-// (each connection's handlers run in order on its strand); no connection,
-// event stream or unfinished request holds a thread.
+// Boost.Beast over Boost.Asio. Two I/O threads, each with a context of its
+// own, multiplex every connection (a connection stays on one of them); no
+// connection, event stream or unfinished request holds a thread.
 //
 // Each request is read, checked and handed to the handler: the Host header
 // must name this server (else 421, 400 without one) and a state-changing
@@ -14,11 +14,11 @@
 // beyond `connections` simultaneous connections a new one gets 503.
 //
 // Blocking work (calls into the plugin) goes through RunBlocking: called on
-// an I/O thread it runs there at once while the other I/O thread serves the
-// connections, and a standby thread (IoStandby) serves them whenever both
-// have been blocked for more than a few milliseconds; called elsewhere (on
-// the standby) it goes to a small worker pool. So a quick call costs no
-// thread hand-over and a slow one stalls nothing.
+// an I/O thread it runs there at once, and that thread's standby
+// (IoStandby) serves its connections whenever it takes longer than a few
+// milliseconds; called elsewhere (on a standby) it goes to a small worker
+// pool. So a quick call costs no thread hand-over and a slow one stalls
+// nothing.
 //
 //   HttpServer server;
 //   if (std::string error = server.Bind(8512); !error.empty()) ...;

@@ -2,18 +2,6 @@
 
 namespace Corvan::Host {
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-std::int64_t Now() { return Clock::now().time_since_epoch().count(); }
-
-std::int64_t Ticks(std::chrono::milliseconds duration) {
-  return std::chrono::duration_cast<Clock::duration>(duration).count();
-}
-
-}  // namespace
-
 void IoStandby::Start() {
   if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
 }
@@ -28,33 +16,63 @@ void IoStandby::Stop() {
 }
 
 void IoStandby::Enter() {
-  std::lock_guard<std::mutex> guard(lock_);
-  if (++blocked_ < ioThreads_) return;
-  allBlockedSince_.store(Now());
-  wake_.notify_one();
+  lastWork_ += 2;
+  running_.store(lastWork_ | 1);
+  if (resting_.load()) {
+    std::lock_guard<std::mutex> guard(lock_);
+    wake_.notify_one();
+  }
 }
 
 void IoStandby::Leave() {
-  std::lock_guard<std::mutex> guard(lock_);
-  if (blocked_-- == ioThreads_) allBlockedSince_.store(0);
+  std::unique_lock<std::mutex> guard(lock_);
+  running_.store(0);
+  handedBack_.wait(guard, [this] { return !takingOver_; });
 }
 
 void IoStandby::Run() {
+  using Clock = std::chrono::steady_clock;
+  std::uint64_t seen = 0;
+  Clock::time_point lastBusy = Clock::now();
   while (!stopping_.load()) {
-    const std::int64_t since = allBlockedSince_.load();
-    if (since == 0) {
-      std::unique_lock<std::mutex> guard(lock_);
-      wake_.wait(guard, [this] { return stopping_.load() || allBlockedSince_.load() != 0; });
-    } else if (Now() - since >= Ticks(kPatience)) {
-      TakeOver();
+    std::this_thread::sleep_for(kWatch);
+    const std::uint64_t work = running_.load();
+    if (work != 0 && work == seen) {
+      TakeOver(work);
+      seen = 0;
     } else {
-      std::this_thread::sleep_for(kTick);
+      seen = work;
+    }
+    if (work != 0) {
+      lastBusy = Clock::now();
+    } else if (Clock::now() - lastBusy > kRestAfter) {
+      Rest();
+      lastBusy = Clock::now();
     }
   }
 }
 
-void IoStandby::TakeOver() {
-  while (allBlockedSince_.load() != 0 && !stopping_.load() && !io_.stopped()) io_.run_for(kTick);
+void IoStandby::TakeOver(std::uint64_t work) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (running_.load() != work) return;  // the work ended meanwhile
+    takingOver_ = true;
+  }
+  while (running_.load() == work && !stopping_.load() && !io_.stopped()) {
+    io_.run_for(std::chrono::milliseconds(1));
+  }
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    takingOver_ = false;
+  }
+  handedBack_.notify_all();
+}
+
+void IoStandby::Rest() {
+  std::unique_lock<std::mutex> guard(lock_);
+  resting_ = true;
+  wake_.wait(guard, [this] { return stopping_.load() || running_.load() != 0; });
+  resting_ = false;
 }
 
 }  // namespace Corvan::Host
