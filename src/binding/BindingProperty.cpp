@@ -8,15 +8,35 @@
 namespace Corvan {
 
 namespace {
+bool HasZeroByte(std::uint64_t word) {
+  return ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0;
+}
+
+// Whether a text of up to 16 bytes holds a zero byte, with at most two loads
+// (overlapping where the text is shorter than their sum).
+bool ShortTextHasZero(const char* bytes, std::size_t size) {
+  if (size >= 8) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, bytes, 8);
+    std::memcpy(&tail, bytes + size - 8, 8);
+    return HasZeroByte(head) || HasZeroByte(tail);
+  }
+  if (size >= 4) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, bytes, 4);
+    std::memcpy(&tail, bytes + size - 4, 4);
+    return HasZeroByte(head | (std::uint64_t{tail} << 32));
+  }
+  for (std::size_t i = 0; i < size; ++i)
+    if (bytes[i] == '\0') return true;
+  return false;
+}
+
 // Texts and keys of a tree end at their first zero byte.
 std::string_view CutAtZero(std::string_view text) {
-  // Most keys are short: a loop costs less than the call.
-  if (text.size() <= 16) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\0') return text.substr(0, i);
-    }
-    return text;
-  }
+  // Most texts hold no zero byte, and most keys are short enough to be
+  // checked in a word or two.
+  if (text.size() <= 16 && !ShortTextHasZero(text.data(), text.size())) return text;
   const void* zero = text.empty() ? nullptr : std::memchr(text.data(), 0, text.size());
   return zero ? text.substr(0, static_cast<const char*>(zero) - text.data()) : text;
 }
@@ -178,25 +198,25 @@ void BindingProperty::SetEmpty() {
 }
 
 void BindingProperty::SetBool(bool value) {
-  Release();
+  ReleaseHeld();
   kind_ = PropertyKind::Bool;
   payload_.boolean = value;
 }
 
 void BindingProperty::SetSigned(std::int64_t value) {
-  Release();
+  ReleaseHeld();
   kind_ = PropertyKind::Signed;
   payload_.signedValue = value;
 }
 
 void BindingProperty::SetUnsigned(std::uint64_t value) {
-  Release();
+  ReleaseHeld();
   kind_ = PropertyKind::Unsigned;
   payload_.unsignedValue = value;
 }
 
 void BindingProperty::SetFloat(double value) {
-  Release();
+  ReleaseHeld();
   kind_ = PropertyKind::Float;
   payload_.floatValue = value;
 }
@@ -210,7 +230,7 @@ void BindingProperty::SetString(std::string_view text) {
   // Intern before releasing: the text may be this value's own string.
   const InternedString* entry =
       text.empty() ? BindingPropertyStore::EmptyString() : Store().CopyText(text);
-  Release();
+  ReleaseHeld();
   kind_ = PropertyKind::String;
   payload_.string = entry;
 }
@@ -371,7 +391,7 @@ static std::size_t FlatPosition(const PropertyMap::Entry* entries, std::size_t s
 
 BindingProperty& BindingProperty::Field(std::string_view key) {
   key = CutAtZero(key);
-  MakeStructure();
+  if (kind_ != PropertyKind::Structure) MakeStructure();
   PropertyMap& map = *payload_.structure;
   const KeyProbe probe = MakeKeyProbe(key);
   if (map.tree_ != nullptr) return TreeField(map, probe);
@@ -400,7 +420,7 @@ BindingProperty* BindingProperty::NewField(PropertyMap& map, std::size_t at,
   const InternedString* entry = store_->Intern(probe);
   auto* value = store_->New<BindingProperty>(store_, ChildTag{});
   PropertyMap::Entry* slot = map.entries_ + at;
-  if (at != map.size_) std::memmove(slot + 1, slot, (map.size_ - at) * sizeof(PropertyMap::Entry));
+  for (PropertyMap::Entry* last = map.entries_ + map.size_; last != slot; --last) last[0] = last[-1];
   *slot = {entry, value};
   ++map.size_;
   return value;

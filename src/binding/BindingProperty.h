@@ -276,6 +276,10 @@ class BindingProperty {
     return kind_ == PropertyKind::Collection ? payload_.collection->size : 0;
   }
   void Release();
+  // Release for the kinds that hold anything; scalars only change kind.
+  void ReleaseHeld() {
+    if (kind_ >= PropertyKind::String) Release();
+  }
   void ReleaseCollection();
   void ReleaseStructure();
   void DropTree();

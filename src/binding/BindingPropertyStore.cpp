@@ -231,22 +231,34 @@ const InternedString* BindingPropertyStore::Intern(std::string_view text) {
   return Intern(MakeKeyProbe(text));
 }
 
+// The first of the two slots of the probe's set.
 std::size_t BindingPropertyStore::RecentSlot(const KeyProbe& probe) {
-  return static_cast<std::size_t>(((probe.prefix ^ probe.text.size()) * kMultiplier) >> 60) %
-         kRecentKeys;
+  constexpr int kSetBits = std::bit_width(kRecentKeys / 2) - 1;
+  return static_cast<std::size_t>(((probe.prefix ^ probe.text.size()) * kMultiplier) >> (64 - kSetBits)) * 2;
 }
 
-const InternedString* BindingPropertyStore::Intern(const KeyProbe& probe) {
+static inline bool SameKey(const InternedString* entry, const KeyProbe& probe) {
   const std::size_t length = probe.text.size();
-  if (length == 0) return EmptyString();
-  InternedString*& recent = recentKeys_[RecentSlot(probe)];
-  if (recent != nullptr && recent->prefix == probe.prefix && recent->length == length &&
-      (length <= 8 || std::memcmp(recent->text + 8, probe.text.data() + 8, length - 8) == 0)) {
-    ++recent->references;
-    return recent;
+  return entry != nullptr && entry->prefix == probe.prefix && entry->length == length &&
+         SameRest(*entry, probe.text);
+}
+
+// Each set holds the key used last and the one before it, so two keys of a
+// record that share a set do not push each other out on every record.
+const InternedString* BindingPropertyStore::Intern(const KeyProbe& probe) {
+  if (probe.text.empty()) return EmptyString();
+  InternedString** set = recentKeys_ + RecentSlot(probe);
+  if (SameKey(set[0], probe)) {
+    ++set[0]->references;
+    return set[0];
   }
-  const InternedString* entry = Intern(probe, TextHash(probe));
-  recent = const_cast<InternedString*>(entry);
+  InternedString* entry = set[1];
+  if (SameKey(entry, probe))
+    ++entry->references;
+  else
+    entry = const_cast<InternedString*>(Intern(probe, TextHash(probe)));
+  set[1] = set[0];
+  set[0] = entry;
   return entry;
 }
 
@@ -263,7 +275,7 @@ const InternedString* BindingPropertyStore::Intern(const KeyProbe& probe, std::u
   std::size_t at = hash & mask;
   for (InternedString* entry; (entry = slots_[at]) != nullptr; at = (at + 1) & mask) {
     if (entry->hash == hash && entry->prefix == probe.prefix && entry->length == text.size() &&
-        (text.size() <= 8 || std::memcmp(entry->text + 8, text.data() + 8, text.size() - 8) == 0)) {
+        SameRest(*entry, text)) {
       ++entry->references;
       return entry;
     }
@@ -302,8 +314,9 @@ void BindingPropertyStore::Erase(const InternedString* entry) {
   }
   slots_[hole] = nullptr;
   --internedCount_;
-  InternedString*& recent = recentKeys_[RecentSlot({entry->prefix, entry->View()})];
-  if (recent == entry) recent = nullptr;
+  InternedString** set = recentKeys_ + RecentSlot({entry->prefix, entry->View()});
+  if (set[0] == entry) set[0] = set[1], set[1] = nullptr;
+  if (set[1] == entry) set[1] = nullptr;
 }
 
 const InternedString* BindingPropertyStore::AddReference(const InternedString* entry) {

@@ -94,6 +94,20 @@ inline int CompareKey(const InternedString& key, const KeyProbe& probe) {
   return key.length < length ? -1 : key.length > length ? 1 : 0;
 }
 
+// Whether a key and a text of the same length, whose first eight bytes are
+// known to agree, are equal. Keys of up to 16 bytes take one more load.
+inline bool SameRest(const InternedString& key, std::string_view text) {
+  const std::size_t length = text.size();
+  if (length <= 8) return true;
+  if (length <= 16) {
+    std::uint64_t a, b;
+    std::memcpy(&a, key.text + length - 8, 8);
+    std::memcpy(&b, text.data() + length - 8, 8);
+    return a == b;
+  }
+  return std::memcmp(key.text + 8, text.data() + 8, length - 8) == 0;
+}
+
 // Thrown when a store would take memory past its budget.
 class TreeMemoryBudgetExceeded : public std::bad_alloc {
  public:
@@ -189,9 +203,10 @@ class BindingPropertyStore {
   void* freeLists_[kSizeClasses + 1] = {};
   LargeBlock* large_ = nullptr;
   InternedString** slots_ = nullptr;  // open addressing, linear probing
-  // The keys interned last, by their prefix: documents repeat the same few
-  // keys in every record, and a hit here skips hashing and probing.
-  static constexpr std::size_t kRecentKeys = 16;
+  // The keys interned last, in sets of two chosen by their prefix:
+  // documents repeat the same few keys in every record, and a hit here skips
+  // hashing and probing.
+  static constexpr std::size_t kRecentKeys = 64;
   InternedString* recentKeys_[kRecentKeys] = {};
   std::size_t slotCount_ = 0;
   std::size_t internedCount_ = 0;

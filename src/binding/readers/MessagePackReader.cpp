@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/readers/FrameStack.h"
 #include "binding/readers/TreeBuilder.h"
 #include "logging/FormatPositional.h"
 
@@ -121,16 +120,19 @@ std::int64_t SignExtend(std::uint64_t value, unsigned width) {
 
 // ---- Reader --------------------------------------------------------------------
 
+// Reads by recursive descent: each container reads its own items into its
+// own value, so no item pays for a stack of open containers or a lookup of
+// where it goes. Nesting is limited to kMaxTreeDepth containers, which bounds
+// the recursion.
 class Reader {
  public:
   Reader(const std::uint8_t* data, std::size_t size, BindingResult& result)
-      : data_(data), size_(size), budget_(size), result_(result),
-        builder_(result.property, TreeBuilder::ArrayMode::OverwriteFromStart) {}
+      : data_(data), size_(size), budget_(size), result_(result) {}
 
   // Decodes one value and returns the position reached.
   std::size_t Run() {
     try {
-      while (!failed_ && position_ < size_ && NextSlot()) ReadItem();
+      if (size_ != 0) ReadItem(result_.property, 0);
     } catch (const TreeMemoryBudgetExceeded&) {
       Fail(Message::kOverBudget, position_, kDocumentMemoryFactor);
     }
@@ -138,28 +140,25 @@ class Reader {
   }
 
  private:
-  // An open container: the items still expected (keys and values alternate
-  // in a map, so a map of n entries expects 2n) and whether it is a map.
-  struct Frame {
-    std::uint64_t remaining;
-    bool isMap;
-  };
-
-  bool NextSlot();
-  void ReadItem();
-  void ReadKey(ByteInfo info, std::uint8_t byte);
-  void ReadValue(ByteInfo info, std::uint8_t byte);
-  void OpenContainer(ByteInfo info, std::uint8_t byte, std::size_t itemPosition);
+  void ReadItem(BindingProperty& target, std::size_t depth);
+  void ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte, std::size_t depth);
+  void ReadElements(BindingProperty& collection, std::uint64_t count, std::size_t depth);
+  void ReadFields(BindingProperty& structure, std::uint64_t count, std::size_t depth);
   bool ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated, std::string_view& bytes);
   bool ReadField(unsigned width, std::uint64_t& value);
-  void SelectPendingKey();
-  BindingProperty& Target();
+  [[gnu::noinline]] bool FailTruncatedField(unsigned width);
+  [[gnu::noinline]] void ReadBlob(BindingProperty& target, ByteInfo info, std::uint8_t byte);
+  // Whether another item may be read: the input has bytes left and nothing failed.
+  bool MoreInput() const { return !failed_ && position_ < size_; }
 
   template <class... Args>
-  void Fail(Message message, const Args&... args) {
+  [[gnu::noinline]] void Fail(Message message, const Args&... args) {
     result_.ReportError(FormatPositionalText(MessageText(message), args...));
     failed_ = true;
   }
+
+  // The most elements or fields reserved before they arrive.
+  static constexpr std::size_t kMaxReserve = 16;
 
   const std::uint8_t* data_;
   std::size_t size_;
@@ -168,91 +167,41 @@ class Reader {
   // byte, so a document of n bytes holds fewer than n of them in all.
   std::uint64_t budget_;
   BindingResult& result_;
-  TreeBuilder builder_;
-  FrameStack<Frame, 32> frames_;
-  // A key waits here until its value arrives, so input that ends after a key
-  // leaves no empty field behind.
-  std::string_view pendingKey_;
-  bool hasPendingKey_ = false;
-  bool rootStarted_ = false;
   bool failed_ = false;
 };
 
-// Closes the containers that have all their items; false once the root
-// value is complete.
-bool Reader::NextSlot() {
-  while (!frames_.empty() && frames_.back().remaining == 0) {
-    frames_.pop_back();
-    builder_.End();
-  }
-  return !frames_.empty() || !rootStarted_;
-}
-
-void Reader::ReadItem() {
-  bool keySlot = false;
-  if (frames_.empty()) {
-    rootStarted_ = true;
-  } else {
-    Frame& top = frames_.back();
-    keySlot = top.isMap && top.remaining % 2 == 0;
-    --top.remaining;
-  }
+// Reads the item at the position into the target; `depth` is the number of
+// containers open around it. A repeated key hands its earlier value again: a
+// scalar replaces it, a structure adds its fields and a collection writes
+// its elements from index 0 over the earlier ones.
+void Reader::ReadItem(BindingProperty& target, std::size_t depth) {
   const std::uint8_t byte = data_[position_++];
   const ByteInfo info = kByteTable[byte];
-  if (keySlot)
-    ReadKey(info, byte);
-  else
-    ReadValue(info, byte);
-}
-
-void Reader::ReadKey(ByteInfo info, std::uint8_t byte) {
-  if (info.kind != ByteClass::kString) return Fail(Message::kKeyNotString, position_);
-  if (ReadBytes(info, byte, Message::kStringTruncated, pendingKey_)) hasPendingKey_ = true;
-}
-
-// The builder fetches the pending key's field (get-or-insert), which is what
-// makes a repeated key write into the field it named before.
-void Reader::SelectPendingKey() {
-  if (!hasPendingKey_) return;
-  builder_.Key(pendingKey_);
-  hasPendingKey_ = false;
-}
-
-// The value a scalar item fills.
-BindingProperty& Reader::Target() {
-  SelectPendingKey();
-  return builder_.Target();
-}
-
-void Reader::ReadValue(ByteInfo info, std::uint8_t byte) {
   std::uint64_t field = 0;
   std::string_view bytes;
   switch (info.kind) {
-    case ByteClass::kFixInt: return Target().SetSigned(static_cast<std::int64_t>(static_cast<std::int8_t>(byte)));
-    case ByteClass::kNil: return Target().SetEmpty();
-    case ByteClass::kFalse: return Target().SetBool(false);
-    case ByteClass::kTrue: return Target().SetBool(true);
+    case ByteClass::kFixInt: return target.SetSigned(static_cast<std::int64_t>(static_cast<std::int8_t>(byte)));
+    case ByteClass::kNil: return target.SetEmpty();
+    case ByteClass::kFalse: return target.SetBool(false);
+    case ByteClass::kTrue: return target.SetBool(true);
     case ByteClass::kUnsigned:
-      if (ReadField(info.width, field)) Target().SetUnsigned(field);
+      if (ReadField(info.width, field)) target.SetUnsigned(field);
       return;
     case ByteClass::kSigned:
-      if (ReadField(info.width, field)) Target().SetSigned(SignExtend(field, info.width));
+      if (ReadField(info.width, field)) target.SetSigned(SignExtend(field, info.width));
       return;
     case ByteClass::kFloat32:
-      if (ReadField(4, field)) Target().SetFloat(std::bit_cast<float>(static_cast<std::uint32_t>(field)));
+      if (ReadField(4, field)) target.SetFloat(std::bit_cast<float>(static_cast<std::uint32_t>(field)));
       return;
     case ByteClass::kFloat64:
-      if (ReadField(8, field)) Target().SetFloat(std::bit_cast<double>(field));
+      if (ReadField(8, field)) target.SetFloat(std::bit_cast<double>(field));
       return;
     case ByteClass::kString:
-      if (ReadBytes(info, byte, Message::kStringTruncated, bytes)) Target().SetString(bytes);
+      if (ReadBytes(info, byte, Message::kStringTruncated, bytes)) target.SetString(bytes);
       return;
-    case ByteClass::kBlob:
-      if (ReadBytes(info, byte, Message::kBlobTruncated, bytes))
-        Target().SetBlob(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-      return;
+    case ByteClass::kBlob: return ReadBlob(target, info, byte);
     case ByteClass::kArray:
-    case ByteClass::kMap: return OpenContainer(info, byte, position_);
+    case ByteClass::kMap: return ReadContainer(target, info, byte, depth);
     case ByteClass::kUnsupported: return Fail(Message::kInvalidData, position_);
   }
 }
@@ -262,7 +211,8 @@ void Reader::ReadValue(ByteInfo info, std::uint8_t byte) {
 // can still hold (every item has its own type byte), charged to the
 // document's budget, so no declared count costs more than the input's size,
 // nested ones included.
-void Reader::OpenContainer(ByteInfo info, std::uint8_t byte, std::size_t itemPosition) {
+void Reader::ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte, std::size_t depth) {
+  const std::size_t itemPosition = position_;
   const bool isMap = info.kind == ByteClass::kMap;
   std::uint64_t count = byte & 0x0f;
   if (info.width != 0 && !ReadField(info.width, count)) return;
@@ -270,16 +220,39 @@ void Reader::OpenContainer(ByteInfo info, std::uint8_t byte, std::size_t itemPos
   const std::uint64_t affordable =
       std::min({items, budget_, static_cast<std::uint64_t>(size_ - position_)});
   budget_ -= affordable;
-  SelectPendingKey();
-  const auto reserve = static_cast<std::size_t>(isMap ? affordable / 2 : affordable);
-  const bool opened = isMap ? builder_.BeginStructure(reserve) : builder_.BeginCollection(reserve);
-  if (!opened) return Fail(Message::kTooDeep, itemPosition, kMaxTreeDepth);
-  frames_.push_back({items, isMap});
+  if (depth >= kMaxTreeDepth) return Fail(Message::kTooDeep, itemPosition, kMaxTreeDepth);
+  const std::size_t reserve =
+      std::min(static_cast<std::size_t>(isMap ? affordable / 2 : affordable), kMaxReserve);
+  if (isMap) {
+    target.MakeStructure(reserve);
+    ReadFields(target, count, depth + 1);
+  } else {
+    target.MakeCollection(reserve);
+    ReadElements(target, count, depth + 1);
+  }
+}
+
+void Reader::ReadElements(BindingProperty& collection, std::uint64_t count, std::size_t depth) {
+  for (std::uint64_t index = 0; index < count && MoreInput(); ++index)
+    ReadItem(collection.Element(static_cast<std::size_t>(index)), depth);
+}
+
+// A key's field is made only once its value arrives, so input that ends
+// after a key leaves no empty field behind.
+void Reader::ReadFields(BindingProperty& structure, std::uint64_t count, std::size_t depth) {
+  for (std::uint64_t entry = 0; entry < count && MoreInput(); ++entry) {
+    const std::uint8_t byte = data_[position_++];
+    const ByteInfo info = kByteTable[byte];
+    if (info.kind != ByteClass::kString) return Fail(Message::kKeyNotString, position_);
+    std::string_view key;
+    if (!ReadBytes(info, byte, Message::kStringTruncated, key) || !MoreInput()) return;
+    ReadItem(structure.Field(key), depth);
+  }
 }
 
 // Reads the length (from the low bits of a fix type byte or from the field
 // that follows) and then the bytes it announces.
-bool Reader::ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated, std::string_view& bytes) {
+inline bool Reader::ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated, std::string_view& bytes) {
   std::uint64_t length = byte & 0x1f;
   if (info.width != 0 && !ReadField(info.width, length)) return false;
   if (length > size_ - position_) {
@@ -291,16 +264,15 @@ bool Reader::ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated, std:
   return true;
 }
 
+void Reader::ReadBlob(BindingProperty& target, ByteInfo info, std::uint8_t byte) {
+  std::string_view bytes;
+  if (ReadBytes(info, byte, Message::kBlobTruncated, bytes))
+    target.SetBlob(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
 // A big-endian number of 1, 2, 4 or 8 bytes; the bytes are counted first.
-bool Reader::ReadField(unsigned width, std::uint64_t& value) {
-  const Message truncated = width == 1   ? Message::kTruncated8
-                            : width == 2 ? Message::kTruncated16
-                            : width == 4 ? Message::kTruncated32
-                                         : Message::kTruncated64;
-  if (size_ - position_ < width) {
-    Fail(truncated, position_);
-    return false;
-  }
+inline bool Reader::ReadField(unsigned width, std::uint64_t& value) {
+  if (size_ - position_ < width) return FailTruncatedField(width);
   const std::uint8_t* bytes = data_ + position_;
   switch (width) {
     case 1: value = bytes[0]; break;
@@ -310,6 +282,15 @@ bool Reader::ReadField(unsigned width, std::uint64_t& value) {
   }
   position_ += width;
   return true;
+}
+
+bool Reader::FailTruncatedField(unsigned width) {
+  const Message truncated = width == 1   ? Message::kTruncated8
+                            : width == 2 ? Message::kTruncated16
+                            : width == 4 ? Message::kTruncated32
+                                         : Message::kTruncated64;
+  Fail(truncated, position_);
+  return false;
 }
 
 }  // namespace
