@@ -141,7 +141,7 @@ class Reader {
 
  private:
   void ReadItem(BindingProperty& target, std::size_t depth);
-  void ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte, std::size_t depth);
+  [[gnu::noinline]] void ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte, std::size_t depth);
   void ReadElements(BindingProperty& collection, std::uint64_t count, std::size_t depth);
   void ReadFields(BindingProperty& structure, std::uint64_t count, std::size_t depth);
   bool ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated, std::string_view& bytes);
