@@ -3,6 +3,7 @@
 #include <yaml.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -77,34 +78,48 @@ bool IsWord(const std::string_view (&words)[N], std::string_view text) {
 
 const char* AsText(const yaml_char_t* text) { return reinterpret_cast<const char*>(text); }
 
+// The bytes of `chars` as a table, so that a test costs one load.
+constexpr std::array<bool, 256> ByteSet(std::string_view chars) {
+  std::array<bool, 256> set{};
+  for (const char c : chars) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}
+
 // A scalar can only be a number for strtod when it starts like one; the
 // check keeps strtod off the many texts that are plainly words. Infinities
 // ("inf") are refused anyway, so only "nan" needs a letter.
-bool MayBeNumber(char first) {
-  return std::string_view("0123456789-+.nN \t\n\v\f\r").find(first) != std::string_view::npos;
+constexpr std::array<bool, 256> kNumberStarts = ByteSet("0123456789-+.nN \t\n\v\f\r");
+// Only texts starting with these can be a null or boolean word, so the rest
+// skip the word lists.
+constexpr std::array<bool, 256> kWordStarts = ByteSet("~nNyYtTfFoO");
+
+bool StartsLike(const std::array<bool, 256>& starts, std::string_view text) {
+  return starts[static_cast<unsigned char>(text[0])];
 }
 
-// Decimal integers are read exactly (strtod would round ids past 2^53).
+// Decimal integers are read exactly (strtod would round ids past 2^53); the
+// other texts, and those out of the 64-bit ranges, are left to strtod.
 bool ReadDecimalInteger(BindingProperty& target, std::string_view text) {
-  const bool negative = text[0] == '-';
-  const std::string_view digits = text.substr(negative ? 1 : 0);
-  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
-    return false;
-  const char* last = text.data() + text.size();
-  std::int64_t signedValue = 0;
-  std::uint64_t unsignedValue = 0;
-  if (negative ? std::from_chars(text.data(), last, signedValue).ec != std::errc()
-               : std::from_chars(text.data(), last, unsignedValue).ec != std::errc()) {
-    return false;  // out of range: strtod makes it a float
+  const char* first = text.data();
+  const char* last = first + text.size();
+  if (text[0] == '-') {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last) return false;
+    // "-0" is not negative, so it stays unsigned as strtod's value would.
+    value < 0 ? target.SetSigned(value) : target.SetUnsigned(std::uint64_t{0});
+    return true;
   }
-  // "-0" is not negative, so it stays unsigned as strtod's value would.
-  signedValue < 0 ? target.SetSigned(signedValue) : target.SetUnsigned(unsignedValue);
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last) return false;
+  target.SetUnsigned(value);
   return true;
 }
 
 // The number test of untagged scalars; `text` is zero-terminated by libyaml.
 bool ReadNumber(BindingProperty& target, std::string_view text) {
-  if (text.empty() || !MayBeNumber(text[0])) return false;
+  if (!StartsLike(kNumberStarts, text)) return false;
   if (ReadDecimalInteger(target, text)) return true;
   char* end = nullptr;
   const double value = std::strtod(text.data(), &end);
@@ -122,15 +137,19 @@ bool ReadNumber(BindingProperty& target, std::string_view text) {
   return true;
 }
 
+// Resolves in the documented order: null word, number, boolean word, string.
 void ReadUntagged(BindingProperty& target, std::string_view text, yaml_scalar_style_t style) {
   if (style == YAML_SINGLE_QUOTED_SCALAR_STYLE || style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
-    target.SetString(text);
-  } else if (IsWord(kNullWords, text)) {
+    return target.SetString(text);
+  }
+  if (text.empty()) return target.SetEmpty();
+  const bool mayBeWord = text.size() <= kLongestWord && StartsLike(kWordStarts, text);
+  if (mayBeWord && IsWord(kNullWords, text)) {
     target.SetEmpty();
   } else if (ReadNumber(target, text)) {
-  } else if (IsWord(kTrueWords, text)) {
+  } else if (mayBeWord && IsWord(kTrueWords, text)) {
     target.SetBool(true);
-  } else if (IsWord(kFalseWords, text)) {
+  } else if (mayBeWord && IsWord(kFalseWords, text)) {
     target.SetBool(false);
   } else {
     target.SetString(text);
