@@ -225,6 +225,7 @@ struct OpenNode {
   Step step;
   std::ptrdiff_t path = kNoPath;  // made on demand, when an anchor needs it
   Anchor* anchor = nullptr;
+  bool mapping = false;
 };
 
 class YamlReader {
@@ -246,6 +247,8 @@ class YamlReader {
     if (!result_.property.IsEmpty()) result_.ReportError(Msg::kMultiDocument);
   }
   void OnScalar(const yaml_event_t& event);
+  void OnAnchoredScalar(const yaml_event_t& event);
+  bool ReadScalar(BindingProperty& target, const yaml_event_t& event);
   void OnKey(const yaml_event_t& event);
   void OnAlias(const yaml_event_t& event);
   void OnContainerStart(const yaml_event_t& event, const yaml_char_t* anchor, bool mapping);
@@ -254,7 +257,10 @@ class YamlReader {
     if (open_.back().anchor != nullptr) open_.back().anchor->open = false;
     open_.pop_back();
     builder_.End();
+    AfterValue();
   }
+  // A value completes a field of a mapping, which then awaits its next key.
+  void AfterValue() { awaitsKey_ = !open_.empty() && open_.back().mapping; }
   bool ReadTagged(BindingProperty& target, std::string_view tag, std::string_view text);
   bool ReadTaggedNumber(BindingProperty& target, std::string_view text, bool integer);
   void CopyAnchored(BindingProperty& target, const Anchor& anchor, const yaml_event_t& event);
@@ -285,6 +291,9 @@ class YamlReader {
   TreeBuilder builder_;
   std::vector<OpenNode> open_;
   std::string pendingKey_;  // the key of the field the builder fills next
+  // The next scalar is a key: the reader's own copy of the builder's state,
+  // which spares a call for every event.
+  bool awaitsKey_ = false;
   std::map<std::string, Anchor, std::less<>> anchors_;
   std::vector<PathNode> paths_;
   std::vector<std::ptrdiff_t> walk_;  // scratch for Resolve
@@ -338,22 +347,30 @@ void YamlReader::Handle(const yaml_event_t& event) {
 }
 
 void YamlReader::OnScalar(const yaml_event_t& event) {
-  if (builder_.AwaitsKey()) return OnKey(event);
-  const auto& scalar = event.data.scalar;
-  const std::string_view text(AsText(scalar.value), scalar.length);
+  if (awaitsKey_) return OnKey(event);
+  if (event.data.scalar.anchor != nullptr) return OnAnchoredScalar(event);
+  if (ReadScalar(builder_.Target(), event)) AfterValue();
+}
+
+// Anchors cost their bookkeeping only where a document has them.
+void YamlReader::OnAnchoredScalar(const yaml_event_t& event) {
   // The step is taken before the builder appends the element it names.
-  Step step = scalar.anchor != nullptr ? NextStep() : Step{};
-  BindingProperty& target = builder_.Target();
-  if (scalar.tag == nullptr) {
-    ReadUntagged(target, text, scalar.style);
-  } else if (!ReadTagged(target, AsText(scalar.tag), text)) {
-    return;
-  }
-  if (scalar.anchor == nullptr) return;
+  Step step = NextStep();
+  if (!ReadScalar(builder_.Target(), event)) return;
+  AfterValue();
   const std::ptrdiff_t path = step.kind == Step::Kind::Root
                                   ? kRootPath
                                   : AddStep(PathOfOpen(open_.size() - 1), std::move(step));
-  DefineAnchor(scalar.anchor, event.start_mark, path);
+  DefineAnchor(event.data.scalar.anchor, event.start_mark, path);
+}
+
+// False when a tag is refused (with the message reported).
+bool YamlReader::ReadScalar(BindingProperty& target, const yaml_event_t& event) {
+  const auto& scalar = event.data.scalar;
+  const std::string_view text(AsText(scalar.value), scalar.length);
+  if (scalar.tag != nullptr) return ReadTagged(target, AsText(scalar.tag), text);
+  ReadUntagged(target, text, scalar.style);
+  return true;
 }
 
 void YamlReader::OnKey(const yaml_event_t& event) {
@@ -363,6 +380,7 @@ void YamlReader::OnKey(const yaml_event_t& event) {
   }
   pendingKey_.assign(AsText(scalar.value), scalar.length);
   builder_.Key(pendingKey_);
+  awaitsKey_ = false;
   if (scalar.anchor == nullptr) return;
   if (Anchor* anchor = DefineAnchor(scalar.anchor, event.start_mark, kRootPath)) {
     anchor->isKey = true;
@@ -372,13 +390,14 @@ void YamlReader::OnKey(const yaml_event_t& event) {
 
 void YamlReader::OnAlias(const yaml_event_t& event) {
   const char* name = AsText(event.data.alias.anchor);
-  if (builder_.AwaitsKey()) return ReportAt(Msg::kInvalidKey, event.start_mark);
+  if (awaitsKey_) return ReportAt(Msg::kInvalidKey, event.start_mark);
   const auto found = anchors_.find(std::string_view(name));
   if (found != anchors_.end() && found->second.open) {
     return ReportAt(Msg::kCyclicAlias, event.start_mark, name);
   }
   if (found == anchors_.end()) return ReportAt(Msg::kUndefinedAlias, event.start_mark, name);
   CopyAnchored(builder_.Target(), found->second, event);
+  AfterValue();
 }
 
 // Copies are measured before they are made, so that neither the budget nor
@@ -412,13 +431,15 @@ void YamlReader::CopyAnchored(BindingProperty& target, const Anchor& anchor,
 
 void YamlReader::OnContainerStart(const yaml_event_t& event, const yaml_char_t* anchor,
                                   bool mapping) {
-  if (builder_.AwaitsKey()) {
+  if (awaitsKey_) {
     return ReportAt(mapping ? Msg::kUnexpectedMapping : Msg::kUnexpectedSequence, event.start_mark);
   }
   OpenNode node{NextStep()};
   const bool opened = mapping ? builder_.BeginStructure() : builder_.BeginCollection();
   if (!opened) return ReportAt(Msg::kTooDeep, event.start_mark, builder_.maxDepth());
   if (node.step.kind == Step::Kind::Root) node.path = kRootPath;
+  node.mapping = mapping;
+  awaitsKey_ = mapping;
   open_.push_back(std::move(node));
   if (anchor == nullptr) return;
   if (Anchor* entry = DefineAnchor(anchor, event.start_mark, PathOfOpen(open_.size() - 1))) {
