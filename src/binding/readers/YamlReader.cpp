@@ -17,6 +17,7 @@
 #include "binding/BindingTypes.h"
 #include "binding/ScalarAssign.h"
 #include "binding/readers/TreeBuilder.h"
+#include "binding/readers/YamlParserLease.h"
 #include "logging/FormatPositional.h"
 
 namespace Corvan {
@@ -232,9 +233,6 @@ class YamlReader {
  public:
   YamlReader(BindingResult& result, std::string_view text)
       : result_(result), text_(text), builder_(result.property, TreeBuilder::ArrayMode::Append) {}
-  ~YamlReader() {
-    if (initialized_) yaml_parser_delete(&parser_);
-  }
   YamlReader(const YamlReader&) = delete;
   YamlReader& operator=(const YamlReader&) = delete;
   void Run();
@@ -286,8 +284,8 @@ class YamlReader {
 
   BindingResult& result_;
   std::string_view text_;
-  yaml_parser_t parser_{};
-  bool initialized_ = false;
+  YamlParserLease lease_;
+  yaml_parser_t& parser_ = lease_.parser();
   TreeBuilder builder_;
   std::vector<OpenNode> open_;
   std::string pendingKey_;  // the key of the field the builder fills next
@@ -306,8 +304,7 @@ void YamlReader::Run() {
   static const unsigned char kNothing = 0;
   const auto* input =
       text_.empty() ? &kNothing : reinterpret_cast<const unsigned char*>(text_.data());
-  if (yaml_parser_initialize(&parser_) == 0) return ReportParserError();
-  initialized_ = true;
+  if (!lease_.valid()) return ReportParserError();
   yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
   yaml_parser_set_input_string(&parser_, input, text_.size());
 
