@@ -3,6 +3,7 @@
 #include <yaml.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "binding/BindingTypes.h"
 #include "binding/ScalarAssign.h"
 #include "binding/readers/TreeBuilder.h"
+#include "binding/readers/YamlParserLease.h"
 #include "logging/FormatPositional.h"
 
 namespace Corvan {
@@ -77,34 +79,48 @@ bool IsWord(const std::string_view (&words)[N], std::string_view text) {
 
 const char* AsText(const yaml_char_t* text) { return reinterpret_cast<const char*>(text); }
 
+// The bytes of `chars` as a table, so that a test costs one load.
+constexpr std::array<bool, 256> ByteSet(std::string_view chars) {
+  std::array<bool, 256> set{};
+  for (const char c : chars) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}
+
 // A scalar can only be a number for strtod when it starts like one; the
 // check keeps strtod off the many texts that are plainly words. Infinities
 // ("inf") are refused anyway, so only "nan" needs a letter.
-bool MayBeNumber(char first) {
-  return std::string_view("0123456789-+.nN \t\n\v\f\r").find(first) != std::string_view::npos;
+constexpr std::array<bool, 256> kNumberStarts = ByteSet("0123456789-+.nN \t\n\v\f\r");
+// Only texts starting with these can be a null or boolean word, so the rest
+// skip the word lists.
+constexpr std::array<bool, 256> kWordStarts = ByteSet("~nNyYtTfFoO");
+
+bool StartsLike(const std::array<bool, 256>& starts, std::string_view text) {
+  return starts[static_cast<unsigned char>(text[0])];
 }
 
-// Decimal integers are read exactly (strtod would round ids past 2^53).
+// Decimal integers are read exactly (strtod would round ids past 2^53); the
+// other texts, and those out of the 64-bit ranges, are left to strtod.
 bool ReadDecimalInteger(BindingProperty& target, std::string_view text) {
-  const bool negative = text[0] == '-';
-  const std::string_view digits = text.substr(negative ? 1 : 0);
-  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
-    return false;
-  const char* last = text.data() + text.size();
-  std::int64_t signedValue = 0;
-  std::uint64_t unsignedValue = 0;
-  if (negative ? std::from_chars(text.data(), last, signedValue).ec != std::errc()
-               : std::from_chars(text.data(), last, unsignedValue).ec != std::errc()) {
-    return false;  // out of range: strtod makes it a float
+  const char* first = text.data();
+  const char* last = first + text.size();
+  if (text[0] == '-') {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last) return false;
+    // "-0" is not negative, so it stays unsigned as strtod's value would.
+    value < 0 ? target.SetSigned(value) : target.SetUnsigned(std::uint64_t{0});
+    return true;
   }
-  // "-0" is not negative, so it stays unsigned as strtod's value would.
-  signedValue < 0 ? target.SetSigned(signedValue) : target.SetUnsigned(unsignedValue);
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last) return false;
+  target.SetUnsigned(value);
   return true;
 }
 
 // The number test of untagged scalars; `text` is zero-terminated by libyaml.
 bool ReadNumber(BindingProperty& target, std::string_view text) {
-  if (text.empty() || !MayBeNumber(text[0])) return false;
+  if (!StartsLike(kNumberStarts, text)) return false;
   if (ReadDecimalInteger(target, text)) return true;
   char* end = nullptr;
   const double value = std::strtod(text.data(), &end);
@@ -122,15 +138,19 @@ bool ReadNumber(BindingProperty& target, std::string_view text) {
   return true;
 }
 
+// Resolves in the documented order: null word, number, boolean word, string.
 void ReadUntagged(BindingProperty& target, std::string_view text, yaml_scalar_style_t style) {
   if (style == YAML_SINGLE_QUOTED_SCALAR_STYLE || style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
-    target.SetString(text);
-  } else if (IsWord(kNullWords, text)) {
+    return target.SetString(text);
+  }
+  if (text.empty()) return target.SetEmpty();
+  const bool mayBeWord = text.size() <= kLongestWord && StartsLike(kWordStarts, text);
+  if (mayBeWord && IsWord(kNullWords, text)) {
     target.SetEmpty();
   } else if (ReadNumber(target, text)) {
-  } else if (IsWord(kTrueWords, text)) {
+  } else if (mayBeWord && IsWord(kTrueWords, text)) {
     target.SetBool(true);
-  } else if (IsWord(kFalseWords, text)) {
+  } else if (mayBeWord && IsWord(kFalseWords, text)) {
     target.SetBool(false);
   } else {
     target.SetString(text);
@@ -206,15 +226,13 @@ struct OpenNode {
   Step step;
   std::ptrdiff_t path = kNoPath;  // made on demand, when an anchor needs it
   Anchor* anchor = nullptr;
+  bool mapping = false;
 };
 
 class YamlReader {
  public:
   YamlReader(BindingResult& result, std::string_view text)
       : result_(result), text_(text), builder_(result.property, TreeBuilder::ArrayMode::Append) {}
-  ~YamlReader() {
-    if (initialized_) yaml_parser_delete(&parser_);
-  }
   YamlReader(const YamlReader&) = delete;
   YamlReader& operator=(const YamlReader&) = delete;
   void Run();
@@ -227,6 +245,8 @@ class YamlReader {
     if (!result_.property.IsEmpty()) result_.ReportError(Msg::kMultiDocument);
   }
   void OnScalar(const yaml_event_t& event);
+  void OnAnchoredScalar(const yaml_event_t& event);
+  bool ReadScalar(BindingProperty& target, const yaml_event_t& event);
   void OnKey(const yaml_event_t& event);
   void OnAlias(const yaml_event_t& event);
   void OnContainerStart(const yaml_event_t& event, const yaml_char_t* anchor, bool mapping);
@@ -235,7 +255,10 @@ class YamlReader {
     if (open_.back().anchor != nullptr) open_.back().anchor->open = false;
     open_.pop_back();
     builder_.End();
+    AfterValue();
   }
+  // A value completes a field of a mapping, which then awaits its next key.
+  void AfterValue() { awaitsKey_ = !open_.empty() && open_.back().mapping; }
   bool ReadTagged(BindingProperty& target, std::string_view tag, std::string_view text);
   bool ReadTaggedNumber(BindingProperty& target, std::string_view text, bool integer);
   void CopyAnchored(BindingProperty& target, const Anchor& anchor, const yaml_event_t& event);
@@ -261,11 +284,14 @@ class YamlReader {
 
   BindingResult& result_;
   std::string_view text_;
-  yaml_parser_t parser_{};
-  bool initialized_ = false;
+  YamlParserLease lease_;
+  yaml_parser_t& parser_ = lease_.parser();
   TreeBuilder builder_;
   std::vector<OpenNode> open_;
   std::string pendingKey_;  // the key of the field the builder fills next
+  // The next scalar is a key: the reader's own copy of the builder's state,
+  // which spares a call for every event.
+  bool awaitsKey_ = false;
   std::map<std::string, Anchor, std::less<>> anchors_;
   std::vector<PathNode> paths_;
   std::vector<std::ptrdiff_t> walk_;  // scratch for Resolve
@@ -278,8 +304,7 @@ void YamlReader::Run() {
   static const unsigned char kNothing = 0;
   const auto* input =
       text_.empty() ? &kNothing : reinterpret_cast<const unsigned char*>(text_.data());
-  if (yaml_parser_initialize(&parser_) == 0) return ReportParserError();
-  initialized_ = true;
+  if (!lease_.valid()) return ReportParserError();
   yaml_parser_set_encoding(&parser_, YAML_UTF8_ENCODING);
   yaml_parser_set_input_string(&parser_, input, text_.size());
 
@@ -319,22 +344,30 @@ void YamlReader::Handle(const yaml_event_t& event) {
 }
 
 void YamlReader::OnScalar(const yaml_event_t& event) {
-  if (builder_.AwaitsKey()) return OnKey(event);
-  const auto& scalar = event.data.scalar;
-  const std::string_view text(AsText(scalar.value), scalar.length);
+  if (awaitsKey_) return OnKey(event);
+  if (event.data.scalar.anchor != nullptr) return OnAnchoredScalar(event);
+  if (ReadScalar(builder_.Target(), event)) AfterValue();
+}
+
+// Anchors cost their bookkeeping only where a document has them.
+void YamlReader::OnAnchoredScalar(const yaml_event_t& event) {
   // The step is taken before the builder appends the element it names.
-  Step step = scalar.anchor != nullptr ? NextStep() : Step{};
-  BindingProperty& target = builder_.Target();
-  if (scalar.tag == nullptr) {
-    ReadUntagged(target, text, scalar.style);
-  } else if (!ReadTagged(target, AsText(scalar.tag), text)) {
-    return;
-  }
-  if (scalar.anchor == nullptr) return;
+  Step step = NextStep();
+  if (!ReadScalar(builder_.Target(), event)) return;
+  AfterValue();
   const std::ptrdiff_t path = step.kind == Step::Kind::Root
                                   ? kRootPath
                                   : AddStep(PathOfOpen(open_.size() - 1), std::move(step));
-  DefineAnchor(scalar.anchor, event.start_mark, path);
+  DefineAnchor(event.data.scalar.anchor, event.start_mark, path);
+}
+
+// False when a tag is refused (with the message reported).
+bool YamlReader::ReadScalar(BindingProperty& target, const yaml_event_t& event) {
+  const auto& scalar = event.data.scalar;
+  const std::string_view text(AsText(scalar.value), scalar.length);
+  if (scalar.tag != nullptr) return ReadTagged(target, AsText(scalar.tag), text);
+  ReadUntagged(target, text, scalar.style);
+  return true;
 }
 
 void YamlReader::OnKey(const yaml_event_t& event) {
@@ -344,6 +377,7 @@ void YamlReader::OnKey(const yaml_event_t& event) {
   }
   pendingKey_.assign(AsText(scalar.value), scalar.length);
   builder_.Key(pendingKey_);
+  awaitsKey_ = false;
   if (scalar.anchor == nullptr) return;
   if (Anchor* anchor = DefineAnchor(scalar.anchor, event.start_mark, kRootPath)) {
     anchor->isKey = true;
@@ -353,13 +387,14 @@ void YamlReader::OnKey(const yaml_event_t& event) {
 
 void YamlReader::OnAlias(const yaml_event_t& event) {
   const char* name = AsText(event.data.alias.anchor);
-  if (builder_.AwaitsKey()) return ReportAt(Msg::kInvalidKey, event.start_mark);
+  if (awaitsKey_) return ReportAt(Msg::kInvalidKey, event.start_mark);
   const auto found = anchors_.find(std::string_view(name));
   if (found != anchors_.end() && found->second.open) {
     return ReportAt(Msg::kCyclicAlias, event.start_mark, name);
   }
   if (found == anchors_.end()) return ReportAt(Msg::kUndefinedAlias, event.start_mark, name);
   CopyAnchored(builder_.Target(), found->second, event);
+  AfterValue();
 }
 
 // Copies are measured before they are made, so that neither the budget nor
@@ -393,13 +428,15 @@ void YamlReader::CopyAnchored(BindingProperty& target, const Anchor& anchor,
 
 void YamlReader::OnContainerStart(const yaml_event_t& event, const yaml_char_t* anchor,
                                   bool mapping) {
-  if (builder_.AwaitsKey()) {
+  if (awaitsKey_) {
     return ReportAt(mapping ? Msg::kUnexpectedMapping : Msg::kUnexpectedSequence, event.start_mark);
   }
   OpenNode node{NextStep()};
   const bool opened = mapping ? builder_.BeginStructure() : builder_.BeginCollection();
   if (!opened) return ReportAt(Msg::kTooDeep, event.start_mark, builder_.maxDepth());
   if (node.step.kind == Step::Kind::Root) node.path = kRootPath;
+  node.mapping = mapping;
+  awaitsKey_ = mapping;
   open_.push_back(std::move(node));
   if (anchor == nullptr) return;
   if (Anchor* entry = DefineAnchor(anchor, event.start_mark, PathOfOpen(open_.size() - 1))) {

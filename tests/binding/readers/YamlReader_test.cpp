@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/TreeText.h"
@@ -254,6 +255,34 @@ TEST(YamlReader, ReadsExactlyTheGivenBytes) {
   const BindingResult none = ReadYaml(std::string_view());
   EXPECT_TRUE(none.success);
   EXPECT_TRUE(none.property.IsEmpty());
+}
+
+// A thread keeps its parser between reads: whatever a read leaves in it (tag
+// directives, an error, a stream stopped early, buffers refilled many times)
+// must not change the next read, which gives what a new thread gives.
+TEST(YamlReader, ReadsAfterAnyEarlierReadAsAfresh) {
+  struct Case {
+    const char* name;
+    std::string earlier, later;
+  };
+  const std::vector<Case> cases = {
+      {"clean read", "a: b", "[1, {c: d}]"},
+      {"tag directive", "%TAG !e! tag:yaml.org,2002:\n--- !e!str 5\n", "!e!str 5"},
+      {"parser error", "a: [1, 2", "a: 1"},
+      {"stopped by the reader", "1\n---\n2\n", "a: b"},
+      {"long text", Repeat("- abc\n", 20000), "x"},
+  };
+  const auto outcome = [](const std::string& text) {
+    const BindingResult result = ReadYaml(text);
+    return result.success ? Render(result.property) : std::string("error: ") + result.ErrorText();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string fresh, reused;
+    std::thread([&] { fresh = outcome(c.later); }).join();
+    std::thread([&] { (void)outcome(c.earlier), reused = outcome(c.later); }).join();
+    EXPECT_EQ(reused, fresh);
+  }
 }
 
 }  // namespace
