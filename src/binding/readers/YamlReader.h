@@ -13,8 +13,8 @@
 // and negative, float otherwise; a boolean word ("true", "yes", "on", "y" and
 // their capitalised and upper-case forms; "false", "no", "off", "n" alike) is
 // a bool; anything else is a string. Quoted scalars are strings. The core
-// tags !!str, !!int, !!float, !!bool and !!null choose the kind instead;
-// other tags are refused.
+// tags !!str, !!int, !!float and !!bool choose the kind instead; other
+// tags (!!null among them) are refused.
 //
 // Aliases are expanded by deep copy: an alias receives a copy of the node
 // its anchor marks (an anchored key gives its text). An alias inside its own
