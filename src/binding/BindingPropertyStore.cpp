@@ -142,7 +142,7 @@ void BindingPropertyStore::NewBlock() {
   limit_ = reinterpret_cast<char*>(block) + TreeBlockCache::kBlockSize;
 }
 
-void* BindingPropertyStore::AllocateSlot(std::size_t size) {
+void* BindingPropertyStore::AllocateSlotSlowly(std::size_t size) {
   if (size > kArenaLimit) return AllocateLarge(size);
   const std::size_t sizeClass = SizeClass(size);
   if (void* slot = freeLists_[sizeClass]) {

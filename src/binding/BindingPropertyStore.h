@@ -143,8 +143,22 @@ class BindingPropertyStore {
   // Adds one reference to an entry of this store.
   static const InternedString* AddReference(const InternedString* entry);
 
-  // Raw memory for an object of the given size (8-byte aligned).
-  void* AllocateSlot(std::size_t size);
+  // Raw memory for an object of the given size (8-byte aligned). A small
+  // object whose class has a free slot, or that fits the block being cut,
+  // costs a few instructions inline.
+  void* AllocateSlot(std::size_t size) {
+    if (size == 0 || size > kSmallLimit) return AllocateSlotSlowly(size);
+    const std::size_t sizeClass = (size + kGranule - 1) / kGranule;
+    if (void* slot = freeLists_[sizeClass]) {
+      freeLists_[sizeClass] = *static_cast<void**>(slot);
+      return slot;
+    }
+    const std::size_t bytes = sizeClass * kGranule;
+    if (static_cast<std::size_t>(limit_ - cursor_) < bytes) return AllocateSlotSlowly(size);
+    void* slot = cursor_;
+    cursor_ += bytes;
+    return slot;
+  }
   void FreeSlot(void* slot, std::size_t size);
 
   template <class T, class... Args>
@@ -184,6 +198,7 @@ class BindingPropertyStore {
   static constexpr std::size_t kSizeClasses = kSmallLimit / kGranule + kArenaLimit / kSmallLimit;
 
   static std::size_t SizeClass(std::size_t size);
+  void* AllocateSlotSlowly(std::size_t size);
   static std::size_t ClassBytes(std::size_t sizeClass);
   void* TakeMemory(std::size_t bytes);
   void GiveMemory(void* memory, std::size_t bytes);
