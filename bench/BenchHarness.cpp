@@ -1,5 +1,7 @@
 #include "BenchHarness.h"
 
+#include <algorithm>
+
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -150,8 +152,31 @@ std::function<void(benchmark::internal::Benchmark*)> Args(std::vector<std::int64
   };
 }
 
-int RunBenchmarks(int argc, char** argv, const std::vector<Case>& cases,
+// Unless the caller chose repetitions, each benchmark runs in several short
+// repetitions in random order among the others, and the ratios compare
+// medians: on a shared machine a slow spell then falls on both sides of a
+// ratio instead of on whichever benchmark ran during it.
+std::vector<char*> WithInterleavedRepetitions(int argc, char** argv) {
+  std::vector<char*> arguments(argv, argv + argc);
+  const bool chosen = std::any_of(arguments.begin() + 1, arguments.end(), [](const char* argument) {
+    return std::strncmp(argument, "--benchmark_repetitions", 23) == 0;
+  });
+  if (!chosen) {
+    static char repetitions[] = "--benchmark_repetitions=7";
+    static char interleaving[] = "--benchmark_enable_random_interleaving=true";
+    static char minTime[] = "--benchmark_min_time=0.1";
+    static char aggregatesOnly[] = "--benchmark_display_aggregates_only=true";
+    arguments.insert(arguments.begin() + 1, {repetitions, interleaving, minTime, aggregatesOnly});
+  }
+  arguments.push_back(nullptr);
+  return arguments;
+}
+
+int RunBenchmarks(int originalArgc, char** originalArgv, const std::vector<Case>& cases,
                   const std::vector<Ratio>& ratios) {
+  std::vector<char*> arguments = WithInterleavedRepetitions(originalArgc, originalArgv);
+  int argc = static_cast<int>(arguments.size()) - 1;
+  char** argv = arguments.data();
   const HeapFlag flag = TakeHeapFlag(argc, argv);
   if (flag == HeapFlag::None) {
     // The pinned rows first, in a process of their own whose heap has no
