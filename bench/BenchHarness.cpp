@@ -92,7 +92,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (a == rows_.end() || b == rows_.end() || b->second.cpuSeconds <= 0) continue;
         const double value = a->second.cpuSeconds / b->second.cpuSeconds;
         std::printf("  %-44s / %-44s = %5.2f", ours.c_str(), anchor.c_str(), value);
-        if (ratio.goal > 0) std::printf("  (goal <= %.2f: %s)", ratio.goal, value <= ratio.goal ? "met" : "MISSED");
+        if (ratio.goal > 0)
+          std::printf("  (goal <= %.2f: %s)", ratio.goal, value <= ratio.goal ? "met" : "MISSED");
         std::printf("%s\n", Counters(a->second).c_str());
         if (ratio.ours.find("{heap}") == std::string::npos) break;
       }

@@ -420,7 +420,8 @@ BindingProperty* BindingProperty::NewField(PropertyMap& map, std::size_t at,
   const InternedString* entry = store_->Intern(probe);
   auto* value = store_->New<BindingProperty>(store_, ChildTag{});
   PropertyMap::Entry* slot = map.entries_ + at;
-  for (PropertyMap::Entry* last = map.entries_ + map.size_; last != slot; --last) last[0] = last[-1];
+  for (PropertyMap::Entry* last = map.entries_ + map.size_; last != slot; --last)
+    last[0] = last[-1];
   *slot = {entry, value};
   ++map.size_;
   return value;

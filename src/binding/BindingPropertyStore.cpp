@@ -234,7 +234,8 @@ const InternedString* BindingPropertyStore::Intern(std::string_view text) {
 // The first of the two slots of the probe's set.
 std::size_t BindingPropertyStore::RecentSlot(const KeyProbe& probe) {
   constexpr int kSetBits = std::bit_width(kRecentKeys / 2) - 1;
-  return static_cast<std::size_t>(((probe.prefix ^ probe.text.size()) * kMultiplier) >> (64 - kSetBits)) * 2;
+  const std::uint64_t mixed = (probe.prefix ^ probe.text.size()) * kMultiplier;
+  return static_cast<std::size_t>(mixed >> (64 - kSetBits)) * 2;
 }
 
 static inline bool SameKey(const InternedString* entry, const KeyProbe& probe) {

@@ -141,7 +141,8 @@ class Reader {
 
  private:
   void ReadItem(BindingProperty& target, std::size_t depth);
-  [[gnu::noinline]] void ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte, std::size_t depth);
+  [[gnu::noinline]] void ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte,
+                                       std::size_t depth);
   void ReadElements(BindingProperty& collection, std::uint64_t count, std::size_t depth);
   void ReadFields(BindingProperty& structure, std::uint64_t count, std::size_t depth);
   bool ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated, std::string_view& bytes);
@@ -211,7 +212,8 @@ void Reader::ReadItem(BindingProperty& target, std::size_t depth) {
 // can still hold (every item has its own type byte), charged to the
 // document's budget, so no declared count costs more than the input's size,
 // nested ones included.
-void Reader::ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte, std::size_t depth) {
+void Reader::ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t byte,
+                           std::size_t depth) {
   const std::size_t itemPosition = position_;
   const bool isMap = info.kind == ByteClass::kMap;
   std::uint64_t count = byte & 0x0f;
@@ -252,14 +254,16 @@ void Reader::ReadFields(BindingProperty& structure, std::uint64_t count, std::si
 
 // Reads the length (from the low bits of a fix type byte or from the field
 // that follows) and then the bytes it announces.
-inline bool Reader::ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated, std::string_view& bytes) {
+inline bool Reader::ReadBytes(ByteInfo info, std::uint8_t byte, Message truncated,
+                              std::string_view& bytes) {
   std::uint64_t length = byte & 0x1f;
   if (info.width != 0 && !ReadField(info.width, length)) return false;
   if (length > size_ - position_) {
     Fail(truncated, length, position_);
     return false;
   }
-  bytes = std::string_view(reinterpret_cast<const char*>(data_ + position_), static_cast<std::size_t>(length));
+  bytes = std::string_view(reinterpret_cast<const char*>(data_ + position_),
+                           static_cast<std::size_t>(length));
   position_ += static_cast<std::size_t>(length);
   return true;
 }
