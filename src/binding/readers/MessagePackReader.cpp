@@ -158,9 +158,6 @@ class Reader {
     failed_ = true;
   }
 
-  // The most elements or fields reserved before they arrive.
-  static constexpr std::size_t kMaxReserve = 16;
-
   const std::uint8_t* data_;
   std::size_t size_;
   std::size_t position_ = 0;
@@ -224,7 +221,7 @@ void Reader::ReadContainer(BindingProperty& target, ByteInfo info, std::uint8_t 
   budget_ -= affordable;
   if (depth >= kMaxTreeDepth) return Fail(Message::kTooDeep, itemPosition, kMaxTreeDepth);
   const std::size_t reserve =
-      std::min(static_cast<std::size_t>(isMap ? affordable / 2 : affordable), kMaxReserve);
+      std::min(static_cast<std::size_t>(isMap ? affordable / 2 : affordable), kMaxReservedItems);
   if (isMap) {
     target.MakeStructure(reserve);
     ReadFields(target, count, depth + 1);

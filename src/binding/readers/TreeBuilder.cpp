@@ -34,7 +34,7 @@ void TreeBuilder::Key(std::string_view key) {
 bool TreeBuilder::BeginCollection(std::size_t reserve) {
   if (frames_.size() >= maxDepth_) return false;
   BindingProperty& target = Target();
-  target.MakeCollection(std::min(reserve, kMaxReserve));
+  target.MakeCollection(std::min(reserve, kMaxReservedItems));
   frames_.push_back({&target, 0});
   return true;
 }
@@ -42,7 +42,7 @@ bool TreeBuilder::BeginCollection(std::size_t reserve) {
 bool TreeBuilder::BeginStructure(std::size_t reserve) {
   if (frames_.size() >= maxDepth_) return false;
   BindingProperty& target = Target();
-  target.MakeStructure(std::min(reserve, kMaxReserve));
+  target.MakeStructure(std::min(reserve, kMaxReservedItems));
   frames_.push_back({&target, 0});
   return true;
 }

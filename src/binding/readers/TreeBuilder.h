@@ -37,6 +37,10 @@ inline constexpr std::size_t kDocumentMemoryFactor = 8;
 inline constexpr std::size_t kDocumentMemoryFloor = std::size_t{4} << 20;
 std::size_t DocumentMemoryBudget(std::size_t documentBytes);
 
+// The most elements or fields a reader reserves for a container before they
+// arrive, whatever count the document declares.
+inline constexpr std::size_t kMaxReservedItems = 16;
+
 class TreeBuilder {
  public:
   // How a collection that already has elements (a repeated key) takes new ones.
@@ -74,9 +78,6 @@ class TreeBuilder {
     BindingProperty* node;
     std::size_t nextIndex;  // OverwriteFromStart: where the next element goes
   };
-
-  // The largest number of elements reserved before they arrive.
-  static constexpr std::size_t kMaxReserve = 16;
 
   BindingProperty& root_;
   ArrayMode mode_;
