@@ -67,7 +67,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
  private:
+  using Clock = std::chrono::steady_clock;
   void SetDeadline(std::chrono::milliseconds timeout);
+  void ClearDeadline();
+  void WaitForDeadline();
   void ReadHead();
   void OnHead(const error_code& error);
   std::optional<HttpReply> Refusal() const;
@@ -88,6 +91,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   ServerContext& context_;
   ConnectionTicket ticket_;
   asio::steady_timer deadline_;
+  Clock::time_point deadlineAt_ = Clock::time_point::max();
+  bool waiting_ = false;  // a wait on deadline_ is pending
   boost::beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   // The answer's body is a view of the text the connection keeps while it
@@ -103,14 +108,31 @@ class Connection : public std::enable_shared_from_this<Connection> {
   char discard_[512];
 };
 
+// A connection moves its deadline three times a request (head, answer,
+// idle), mostly later. Only a deadline earlier than the pending wait moves
+// the timer; a later one is noted, and the wait, when it ends early, waits
+// again for the rest.
 void Connection::SetDeadline(std::chrono::milliseconds timeout) {
-  deadline_.expires_after(timeout);
+  deadlineAt_ = std::chrono::steady_clock::now() + timeout;
+  if (waiting_ && deadline_.expiry() <= deadlineAt_) return;
+  deadline_.expires_at(deadlineAt_);  // ends a later wait, if any
+  WaitForDeadline();
+}
+
+// While the plugin answers, no deadline runs: a pending wait finds none.
+void Connection::ClearDeadline() { deadlineAt_ = Clock::time_point::max(); }
+
+void Connection::WaitForDeadline() {
+  waiting_ = true;
   deadline_.async_wait([weak = weak_from_this()](const error_code& error) {
     const std::shared_ptr<Connection> self = weak.lock();
-    // A wait replaced by a later deadline may still come in without error.
-    if (self && !error && self->deadline_.expiry() <= std::chrono::steady_clock::now()) {
-      self->Close();
-    }
+    // A wait ended by an earlier deadline has a successor already waiting.
+    if (!self || error == asio::error::operation_aborted) return;
+    self->waiting_ = false;
+    if (self->deadlineAt_ == Clock::time_point::max()) return;
+    if (self->deadlineAt_ <= Clock::now()) return self->Close();
+    self->deadline_.expires_at(self->deadlineAt_);
+    self->WaitForDeadline();
   });
 }
 
@@ -183,7 +205,7 @@ void Connection::OnBody(const error_code& error) {
 }
 
 void Connection::Dispatch() {
-  deadline_.cancel();
+  ClearDeadline();
   http::request<http::string_body> message = parser_->release();
   parser_.reset();
   HttpRequest request;
