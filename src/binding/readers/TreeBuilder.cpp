@@ -52,9 +52,5 @@ void TreeBuilder::End() {
   pendingField_ = nullptr;
 }
 
-bool TreeBuilder::AwaitsKey() const {
-  const BindingProperty* top = Innermost();
-  return top != nullptr && top->kind() == PropertyKind::Structure && pendingField_ == nullptr;
-}
 
 }  // namespace Corvan

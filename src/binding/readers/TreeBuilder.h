@@ -69,7 +69,10 @@ class TreeBuilder {
   std::size_t depth() const { return frames_.size(); }
   std::size_t maxDepth() const { return maxDepth_; }
   // True when the innermost open container is a structure awaiting a key.
-  bool AwaitsKey() const;
+  bool AwaitsKey() const {
+    const BindingProperty* top = Innermost();
+    return top != nullptr && top->kind() == PropertyKind::Structure && pendingField_ == nullptr;
+  }
   // The innermost open container, or null.
   BindingProperty* Innermost() const { return frames_.empty() ? nullptr : frames_.back().node; }
 

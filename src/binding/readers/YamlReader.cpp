@@ -226,7 +226,6 @@ struct OpenNode {
   Step step;
   std::ptrdiff_t path = kNoPath;  // made on demand, when an anchor needs it
   Anchor* anchor = nullptr;
-  bool mapping = false;
 };
 
 class YamlReader {
@@ -255,10 +254,7 @@ class YamlReader {
     if (open_.back().anchor != nullptr) open_.back().anchor->open = false;
     open_.pop_back();
     builder_.End();
-    AfterValue();
   }
-  // A value completes a field of a mapping, which then awaits its next key.
-  void AfterValue() { awaitsKey_ = !open_.empty() && open_.back().mapping; }
   bool ReadTagged(BindingProperty& target, std::string_view tag, std::string_view text);
   bool ReadTaggedNumber(BindingProperty& target, std::string_view text, bool integer);
   void CopyAnchored(BindingProperty& target, const Anchor& anchor, const yaml_event_t& event);
@@ -289,9 +285,6 @@ class YamlReader {
   TreeBuilder builder_;
   std::vector<OpenNode> open_;
   std::string pendingKey_;  // the key of the field the builder fills next
-  // The next scalar is a key: the reader's own copy of the builder's state,
-  // which spares a call for every event.
-  bool awaitsKey_ = false;
   std::map<std::string, Anchor, std::less<>> anchors_;
   std::vector<PathNode> paths_;
   std::vector<std::ptrdiff_t> walk_;  // scratch for Resolve
@@ -344,9 +337,9 @@ void YamlReader::Handle(const yaml_event_t& event) {
 }
 
 void YamlReader::OnScalar(const yaml_event_t& event) {
-  if (awaitsKey_) return OnKey(event);
+  if (builder_.AwaitsKey()) return OnKey(event);
   if (event.data.scalar.anchor != nullptr) return OnAnchoredScalar(event);
-  if (ReadScalar(builder_.Target(), event)) AfterValue();
+  ReadScalar(builder_.Target(), event);
 }
 
 // Anchors cost their bookkeeping only where a document has them.
@@ -354,7 +347,6 @@ void YamlReader::OnAnchoredScalar(const yaml_event_t& event) {
   // The step is taken before the builder appends the element it names.
   Step step = NextStep();
   if (!ReadScalar(builder_.Target(), event)) return;
-  AfterValue();
   const std::ptrdiff_t path = step.kind == Step::Kind::Root
                                   ? kRootPath
                                   : AddStep(PathOfOpen(open_.size() - 1), std::move(step));
@@ -377,7 +369,6 @@ void YamlReader::OnKey(const yaml_event_t& event) {
   }
   pendingKey_.assign(AsText(scalar.value), scalar.length);
   builder_.Key(pendingKey_);
-  awaitsKey_ = false;
   if (scalar.anchor == nullptr) return;
   if (Anchor* anchor = DefineAnchor(scalar.anchor, event.start_mark, kRootPath)) {
     anchor->isKey = true;
@@ -387,14 +378,13 @@ void YamlReader::OnKey(const yaml_event_t& event) {
 
 void YamlReader::OnAlias(const yaml_event_t& event) {
   const char* name = AsText(event.data.alias.anchor);
-  if (awaitsKey_) return ReportAt(Msg::kInvalidKey, event.start_mark);
+  if (builder_.AwaitsKey()) return ReportAt(Msg::kInvalidKey, event.start_mark);
   const auto found = anchors_.find(std::string_view(name));
   if (found != anchors_.end() && found->second.open) {
     return ReportAt(Msg::kCyclicAlias, event.start_mark, name);
   }
   if (found == anchors_.end()) return ReportAt(Msg::kUndefinedAlias, event.start_mark, name);
   CopyAnchored(builder_.Target(), found->second, event);
-  AfterValue();
 }
 
 // Copies are measured before they are made, so that neither the budget nor
@@ -428,15 +418,13 @@ void YamlReader::CopyAnchored(BindingProperty& target, const Anchor& anchor,
 
 void YamlReader::OnContainerStart(const yaml_event_t& event, const yaml_char_t* anchor,
                                   bool mapping) {
-  if (awaitsKey_) {
+  if (builder_.AwaitsKey()) {
     return ReportAt(mapping ? Msg::kUnexpectedMapping : Msg::kUnexpectedSequence, event.start_mark);
   }
   OpenNode node{NextStep()};
   const bool opened = mapping ? builder_.BeginStructure() : builder_.BeginCollection();
   if (!opened) return ReportAt(Msg::kTooDeep, event.start_mark, builder_.maxDepth());
   if (node.step.kind == Step::Kind::Root) node.path = kRootPath;
-  node.mapping = mapping;
-  awaitsKey_ = mapping;
   open_.push_back(std::move(node));
   if (anchor == nullptr) return;
   if (Anchor* entry = DefineAnchor(anchor, event.start_mark, PathOfOpen(open_.size() - 1))) {
