@@ -11,6 +11,7 @@
 #include <deque>
 #include <optional>
 
+#include "Deadline.h"
 #include "HttpIo.h"
 
 namespace Corvan::Host {
@@ -31,8 +32,8 @@ class EventWriter : public EventSink, public std::enable_shared_from_this<EventW
       : socket_(std::move(socket)),
         context_(context),
         chunked_(chunked),
-        deadline_(socket_.get_executor()),
-        quiet_(socket_.get_executor()) {}
+        deadline_(socket_.get_executor(), [this] { Shut(); }),
+        quiet_(socket_.get_executor(), [this] { Enqueue(kStillHere); }) {}
 
   // Gives the socket back when the stream had no room for it.
   Socket TakeBack() { return std::move(socket_); }
@@ -72,7 +73,7 @@ class EventWriter : public EventSink, public std::enable_shared_from_this<EventW
       return KeepAliveLater();
     }
     writing_ = true;
-    quiet_.cancel();
+    quiet_.Clear();
     const std::string& text = *queue_.front();
     frame_.clear();
     if (!head_.empty()) frame_.swap(head_);
@@ -82,26 +83,16 @@ class EventWriter : public EventSink, public std::enable_shared_from_this<EventW
     }
     const std::array<asio::const_buffer, 3> buffers = {
         asio::buffer(frame_), asio::buffer(text), asio::buffer(chunked_ ? "\r\n" : "", chunked_ ? 2 : 0)};
-    deadline_.expires_after(context_.limits.transferTimeout);
-    deadline_.async_wait([weak = weak_from_this()](const error_code& error) {
-      const auto self = weak.lock();
-      if (self && !error && self->deadline_.expiry() <= std::chrono::steady_clock::now()) self->Shut();
-    });
+    deadline_.Set(context_.limits.transferTimeout, weak_from_this());
     asio::async_write(socket_, buffers, [self = shared_from_this()](const error_code& error, std::size_t) {
-      self->deadline_.cancel();
+      self->deadline_.Clear();
       if (error) return self->Shut();
       self->queue_.pop_front();
       self->WriteNext();
     });
   }
 
-  void KeepAliveLater() {
-    quiet_.expires_after(kKeepAlive);
-    quiet_.async_wait([weak = weak_from_this()](const error_code& error) {
-      const auto self = weak.lock();
-      if (self && !error) self->Enqueue(kStillHere);
-    });
-  }
+  void KeepAliveLater() { quiet_.Set(kKeepAlive, weak_from_this()); }
 
   // A stream client sends nothing; a read that ends means it left.
   void Read() {
@@ -116,8 +107,8 @@ class EventWriter : public EventSink, public std::enable_shared_from_this<EventW
     if (closed_) return;
     closed_ = true;
     error_code ignored;
-    deadline_.cancel();
-    quiet_.cancel();
+    deadline_.Cancel();
+    quiet_.Cancel();
     socket_.shutdown(Socket::shutdown_both, ignored);
     socket_.close(ignored);
     if (context_.events != nullptr) context_.events->Remove(this);
@@ -127,8 +118,8 @@ class EventWriter : public EventSink, public std::enable_shared_from_this<EventW
   ServerContext& context_;
   const bool chunked_;
   std::optional<ConnectionTicket> ticket_;
-  asio::steady_timer deadline_;
-  asio::steady_timer quiet_;
+  Deadline deadline_;
+  Deadline quiet_;  // a keep-alive comment goes out when it passes
   std::deque<std::shared_ptr<const std::string>> queue_;
   std::string head_;
   std::string frame_;

@@ -12,6 +12,7 @@
 #include <limits>
 #include <optional>
 
+#include "Deadline.h"
 #include "HttpIo.h"
 #include "LoopbackGuard.h"
 
@@ -58,7 +59,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       : socket_(std::move(socket)),
         context_(context),
         ticket_(std::move(ticket)),
-        deadline_(socket_.get_executor()) {}
+        deadline_(socket_.get_executor(), [this] { Close(); }) {}
 
   void Start() {
     error_code ignored;
@@ -67,10 +68,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
  private:
-  using Clock = std::chrono::steady_clock;
   void SetDeadline(std::chrono::milliseconds timeout);
-  void ClearDeadline();
-  void WaitForDeadline();
   void ReadHead();
   void OnHead(const error_code& error);
   std::optional<HttpReply> Refusal() const;
@@ -90,9 +88,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   Socket socket_;
   ServerContext& context_;
   ConnectionTicket ticket_;
-  asio::steady_timer deadline_;
-  Clock::time_point deadlineAt_ = Clock::time_point::max();
-  bool waiting_ = false;  // a wait on deadline_ is pending
+  Deadline deadline_;
   boost::beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   // The answer's body is a view of the text the connection keeps while it
@@ -108,32 +104,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   char discard_[512];
 };
 
-// A connection moves its deadline three times a request (head, answer,
-// idle), mostly later. Only a deadline earlier than the pending wait moves
-// the timer; a later one is noted, and the wait, when it ends early, waits
-// again for the rest.
 void Connection::SetDeadline(std::chrono::milliseconds timeout) {
-  deadlineAt_ = std::chrono::steady_clock::now() + timeout;
-  if (waiting_ && deadline_.expiry() <= deadlineAt_) return;
-  deadline_.expires_at(deadlineAt_);  // ends a later wait, if any
-  WaitForDeadline();
-}
-
-// While the plugin answers, no deadline runs: a pending wait finds none.
-void Connection::ClearDeadline() { deadlineAt_ = Clock::time_point::max(); }
-
-void Connection::WaitForDeadline() {
-  waiting_ = true;
-  deadline_.async_wait([weak = weak_from_this()](const error_code& error) {
-    const std::shared_ptr<Connection> self = weak.lock();
-    // A wait ended by an earlier deadline has a successor already waiting.
-    if (!self || error == asio::error::operation_aborted) return;
-    self->waiting_ = false;
-    if (self->deadlineAt_ == Clock::time_point::max()) return;
-    if (self->deadlineAt_ <= Clock::now()) return self->Close();
-    self->deadline_.expires_at(self->deadlineAt_);
-    self->WaitForDeadline();
-  });
+  deadline_.Set(timeout, weak_from_this());
 }
 
 void Connection::ReadHead() {
@@ -205,7 +177,7 @@ void Connection::OnBody(const error_code& error) {
 }
 
 void Connection::Dispatch() {
-  ClearDeadline();
+  deadline_.Clear();
   http::request<http::string_body> message = parser_->release();
   parser_.reset();
   HttpRequest request;
@@ -327,7 +299,7 @@ void Connection::Drain() {
 
 void Connection::Close() {
   error_code ignored;
-  deadline_.cancel();
+  deadline_.Cancel();
   socket_.shutdown(Socket::shutdown_both, ignored);
   socket_.close(ignored);
 }
