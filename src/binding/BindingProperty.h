@@ -159,6 +159,15 @@ class PropertyMap {
   Tree* tree_ = nullptr;
 };
 
+// Where Field() found or added a key in a structure's sorted array of
+// fields: the shared key entry, its index, and whether the field was new.
+// No member has a default, so that arrays of places cost nothing until used.
+struct FieldPlace {
+  const InternedString* key;
+  std::uint32_t index;
+  bool added;
+};
+
 // The elements of a collection: a growable array that relocates its values
 // bitwise, since a value holds nothing that refers back to its own address.
 struct PropertyVector {
@@ -237,6 +246,14 @@ class BindingProperty {
   // The field of that key, inserting an empty one (the value becomes a
   // structure).
   BindingProperty& Field(std::string_view key);
+  // The same, telling where the key's field sits in a structure that keeps
+  // its fields in a sorted array (`place.key` stays null otherwise).
+  BindingProperty& Field(std::string_view key, FieldPlace& place);
+  // The field at a place Field() reported for another structure of this
+  // tree. Only for a structure that holds exactly the keys the other one
+  // held when its field was found or added there: it then belongs at the
+  // same index, and neither the intern lookup nor the search is needed.
+  BindingProperty& FieldAt(const FieldPlace& place);
   BindingProperty& Field(const char* key) { return Field(std::string_view(key ? key : "")); }
   BindingProperty& Field(const std::string& key) { return Field(std::string_view(key)); }
   // The field of that key in a structure, or null; inserts nothing.
@@ -247,7 +264,11 @@ class BindingProperty {
   // Calls the visitor with (key, value) for every field, in key order.
   void ForEachField(const std::function<void(const char*, const BindingProperty&)>& visitor) const;
   // The structure's map (null for other kinds), for callers that iterate.
-  const PropertyMap* Fields() const;
+  const PropertyMap* Fields() const {
+    return kind_ == PropertyKind::Structure ? payload_.structure : nullptr;
+  }
+  // The store of this value's tree; null for a root that has held nothing.
+  const BindingPropertyStore* TreeStore() const { return store_; }
 
   // Limits the memory a root's tree may take (blocks and spans of its
   // store, in bytes; 0 for no limit): past it, the operation that needs more
@@ -283,7 +304,7 @@ class BindingProperty {
   void ReleaseCollection();
   void ReleaseStructure();
   void DropTree();
-  BindingProperty* NewField(PropertyMap& map, std::size_t at, const KeyProbe& probe);
+  BindingProperty* NewField(PropertyMap& map, std::size_t at, const InternedString* key);
   BindingProperty& TreeField(PropertyMap& map, const KeyProbe& probe);
   void ReserveFields(PropertyMap& map, std::size_t capacity);
   void MoveFieldsToTree(PropertyMap& map);

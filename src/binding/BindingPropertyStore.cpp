@@ -315,14 +315,10 @@ void BindingPropertyStore::Erase(const InternedString* entry) {
   }
   slots_[hole] = nullptr;
   --internedCount_;
+  ++keyErasures_;
   InternedString** set = recentKeys_ + RecentSlot({entry->prefix, entry->View()});
   if (set[0] == entry) set[0] = set[1], set[1] = nullptr;
   if (set[1] == entry) set[1] = nullptr;
-}
-
-const InternedString* BindingPropertyStore::AddReference(const InternedString* entry) {
-  if (entry != EmptyString()) ++const_cast<InternedString*>(entry)->references;
-  return entry;
 }
 
 void BindingPropertyStore::Release(const InternedString* entry) {

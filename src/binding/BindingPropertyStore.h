@@ -140,8 +140,12 @@ class BindingPropertyStore {
   const InternedString* CopyText(std::string_view text);
   // Takes one reference back; the entry is freed when none is left.
   void Release(const InternedString* entry);
-  // Adds one reference to an entry of this store.
-  static const InternedString* AddReference(const InternedString* entry);
+  // Adds one reference to an entry of this store. Only the shared empty
+  // text has no bytes, and it is not counted.
+  static const InternedString* AddReference(const InternedString* entry) {
+    if (entry->length != 0) ++const_cast<InternedString*>(entry)->references;
+    return entry;
+  }
 
   // Raw memory for an object of the given size (8-byte aligned). A small
   // object whose class has a free slot, or that fits the block being cut,
@@ -179,6 +183,10 @@ class BindingPropertyStore {
 
   // Number of distinct interned texts (for tests and statistics).
   std::size_t internedCount() const { return internedCount_; }
+  // How many key entries have been freed so far: a caller that keeps key
+  // entries without holding a reference knows them all alive while this
+  // has not changed since it saw them in use.
+  std::size_t keyErasures() const { return keyErasures_; }
 
   // The most memory (blocks and spans, in bytes) the store may take; 0 for
   // no limit.
@@ -225,6 +233,7 @@ class BindingPropertyStore {
   InternedString* recentKeys_[kRecentKeys] = {};
   std::size_t slotCount_ = 0;
   std::size_t internedCount_ = 0;
+  std::size_t keyErasures_ = 0;
   std::size_t outsideHolders_ = 0;
   std::size_t budget_ = 0;
   std::size_t taken_ = 0;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "binding/readers/RecordShapes.h"
 #include "binding/readers/TreeBuilder.h"
 #include "logging/FormatPositional.h"
 
@@ -166,6 +167,7 @@ class Reader {
   std::uint64_t budget_;
   BindingResult& result_;
   bool failed_ = false;
+  RecordShapes shapes_;
 };
 
 // Reads the item at the position into the target; `depth` is the number of
@@ -239,14 +241,17 @@ void Reader::ReadElements(BindingProperty& collection, std::uint64_t count, std:
 // A key's field is made only once its value arrives, so input that ends
 // after a key leaves no empty field behind.
 void Reader::ReadFields(BindingProperty& structure, std::uint64_t count, std::size_t depth) {
+  shapes_.Begin(depth, structure);
   for (std::uint64_t entry = 0; entry < count && MoreInput(); ++entry) {
     const std::uint8_t byte = data_[position_++];
     const ByteInfo info = kByteTable[byte];
     if (info.kind != ByteClass::kString) return Fail(Message::kKeyNotString, position_);
     std::string_view key;
     if (!ReadBytes(info, byte, Message::kStringTruncated, key) || !MoreInput()) return;
-    ReadItem(structure.Field(key), depth);
+    ReadItem(shapes_.Field(depth, structure, key), depth);
   }
+  // A failure leaves the result holding its message instead of the tree.
+  if (!failed_) shapes_.End(depth, structure);
 }
 
 // Reads the length (from the low bits of a fix type byte or from the field

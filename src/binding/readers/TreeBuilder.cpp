@@ -28,7 +28,7 @@ BindingProperty& TreeBuilder::Target() {
 
 void TreeBuilder::Key(std::string_view key) {
   BindingProperty* top = Innermost();
-  pendingField_ = top != nullptr ? &top->Field(key) : nullptr;
+  pendingField_ = top != nullptr ? &shapes_.Field(frames_.size() - 1, *top, key) : nullptr;
 }
 
 bool TreeBuilder::BeginCollection(std::size_t reserve) {
@@ -43,12 +43,16 @@ bool TreeBuilder::BeginStructure(std::size_t reserve) {
   if (frames_.size() >= maxDepth_) return false;
   BindingProperty& target = Target();
   target.MakeStructure(std::min(reserve, kMaxReservedItems));
+  shapes_.Begin(frames_.size(), target);
   frames_.push_back({&target, 0});
   return true;
 }
 
 void TreeBuilder::End() {
-  if (!frames_.empty()) frames_.pop_back();
+  if (!frames_.empty()) {
+    shapes_.End(frames_.size() - 1, *frames_.back().node);
+    frames_.pop_back();
+  }
   pendingField_ = nullptr;
 }
 

@@ -22,6 +22,7 @@
 
 #include "binding/BindingProperty.h"
 #include "binding/readers/FrameStack.h"
+#include "binding/readers/RecordShapes.h"
 
 namespace Corvan {
 
@@ -87,6 +88,7 @@ class TreeBuilder {
   std::size_t maxDepth_;
   FrameStack<Frame, 32> frames_;
   BindingProperty* pendingField_ = nullptr;
+  RecordShapes shapes_;
 };
 
 }  // namespace Corvan

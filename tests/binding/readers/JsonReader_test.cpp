@@ -251,6 +251,39 @@ TEST(JsonReader, HugeNegativeExponentsReadAsZero) {
   });
 }
 
+// Records that repeat the keys of the one before take each field where it
+// went there; these cases break the repetition at every point it can break.
+TEST(JsonReader, RecordsThatRepeatOrChangeTheirKeys) {
+  std::string manyKeys = "{";
+  for (char c = 'a'; c <= 'r'; ++c) manyKeys += std::string(c == 'a' ? "" : ",") + '"' + c + "\":1";
+  manyKeys += "}";
+  const std::string manyRendered = "{a:u1,b:u1,c:u1,d:u1,e:u1,f:u1,g:u1,h:u1,i:u1,j:u1,k:u1,l:u1,"
+                                   "m:u1,n:u1,o:u1,p:u1,q:u1,r:u1}";
+  const std::string manyTwice = "[" + manyKeys + "," + manyKeys + "]";
+  const std::string manyTwiceRendered = "[" + manyRendered + "," + manyRendered + "]";
+  CheckValues({
+      {"same keys", R"([{"b":1,"a":2},{"b":3,"a":4},{"b":5,"a":6}])",
+       "[{a:u2,b:u1},{a:u4,b:u3},{a:u6,b:u5}]"},
+      {"a key fewer", R"([{"b":1,"a":2,"c":3},{"b":4,"a":5},{"b":6,"a":7,"c":8}])",
+       "[{a:u2,b:u1,c:u3},{a:u5,b:u4},{a:u7,b:u6,c:u8}]"},
+      {"a key more", R"([{"b":1},{"b":2,"a":3},{"b":4}])", "[{b:u1},{a:u3,b:u2},{b:u4}]"},
+      {"another key between", R"([{"c":1,"a":2},{"c":3,"b":4,"a":5},{"c":6,"a":7}])",
+       "[{a:u2,c:u1},{a:u5,b:u4,c:u3},{a:u7,c:u6}]"},
+      {"other order", R"([{"a":1,"b":2},{"b":3,"a":4}])", "[{a:u1,b:u2},{a:u4,b:u3}]"},
+      {"a key repeated in each", R"([{"b":1,"a":2,"b":3},{"b":4,"a":5,"b":6}])",
+       "[{a:u2,b:u3},{a:u5,b:u6}]"},
+      {"nested records", R"([{"m":{"y":1,"x":2}},{"m":{"y":3,"x":4}}])",
+       "[{m:{x:u2,y:u1}},{m:{x:u4,y:u3}}]"},
+      {"a record merged into an earlier one", R"({"r":{"b":1,"a":2},"r":{"b":3,"c":4}})",
+       "{r:{a:u2,b:u3,c:u4}}"},
+      // The keys of the replaced record are freed before the next record
+      // brings the same keys.
+      {"a replaced record's keys", R"({"r":{"k1":1,"k2":2},"r":0,"s":{"k1":"abc","k2":4}})",
+       R"({r:u0,s:{k1:"abc",k2:u4}})"},
+      {"more keys than are remembered", manyTwice, manyTwiceRendered.c_str()},
+  });
+}
+
 TEST(JsonReader, ReadsAListOfRecords) {
   std::string text = "[";
   for (int i = 0; i < 1000; ++i) {
