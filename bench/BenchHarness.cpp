@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -77,7 +78,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       if (run.run_type == Run::RT_Aggregate && !median) continue;
       if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
-      Measured& row = rows_[run.run_name.str()];
+      Measured& row = rows_[WithoutMinTime(run.run_name.str())];
       row.cpuSeconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       row.counters = run.counters;
     }
@@ -92,15 +93,32 @@ class RatioReporter : public benchmark::ConsoleReporter {
         if (a == rows_.end() || b == rows_.end() || b->second.cpuSeconds <= 0) continue;
         const double value = a->second.cpuSeconds / b->second.cpuSeconds;
         std::printf("  %-44s / %-44s = %5.2f", ours.c_str(), anchor.c_str(), value);
-        if (ratio.goal > 0)
-          std::printf("  (goal <= %.2f: %s)", ratio.goal, value <= ratio.goal ? "met" : "MISSED");
+        PrintGoal(ratio.goal, value);
         std::printf("%s\n", Counters(a->second).c_str());
+        const auto alternating = rows_.find(Expand(ratio.alternating, mode));
+        if (!ratio.alternating.empty() && alternating != rows_.end()) {
+          const auto counter = alternating->second.counters.find("ratio");
+          if (counter != alternating->second.counters.end()) {
+            std::printf("  %-44s   %-44s = %5.2f", "", "in alternation", counter->second.value);
+            PrintGoal(ratio.goal, counter->second.value);
+            std::printf("\n");
+          }
+        }
         if (ratio.ours.find("{heap}") == std::string::npos) break;
       }
     }
   }
 
  private:
+  // Benchmarks with a minimum time of their own carry it in their names.
+  static std::string WithoutMinTime(std::string name) {
+    const std::size_t at = name.find("/min_time:");
+    if (at != std::string::npos) name.erase(at, name.find('/', at + 1) - at);
+    return name;
+  }
+  static void PrintGoal(double goal, double value) {
+    if (goal > 0) std::printf("  (goal <= %.2f: %s)", goal, value <= goal ? "met" : "MISSED");
+  }
   static std::string Expand(std::string name, const char* mode) {
     const std::size_t at = name.find("{heap}");
     if (at != std::string::npos) name.replace(at, 6, mode);
@@ -141,6 +159,12 @@ void OperationCounters::Report(benchmark::State& state, const char* unit,
       static_cast<double>(MinorPageFaults() - faults_) / operations;
 }
 
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 void WarmUp(const std::function<void()>& body, int times) {
   for (int i = 0; i < times; ++i) body();
 }
@@ -150,6 +174,14 @@ std::function<void(benchmark::internal::Benchmark*)> Args(std::vector<std::int64
   return [values = std::move(values), unit](benchmark::internal::Benchmark* benchmark) {
     for (const std::int64_t value : values) benchmark->Arg(value);
     benchmark->Unit(unit);
+  };
+}
+
+std::function<void(benchmark::internal::Benchmark*)> AlternatingArgs(
+    std::vector<std::int64_t> values, benchmark::TimeUnit unit) {
+  return [values = std::move(values), unit](benchmark::internal::Benchmark* benchmark) {
+    for (const std::int64_t value : values) benchmark->Arg(value);
+    benchmark->Unit(unit)->MinTime(1.0);
   };
 }
 

@@ -14,7 +14,8 @@
 // CPU time of one benchmark over that of its anchor in the same run, beside
 // the goal and the counters. Unless --benchmark_repetitions is given, every
 // benchmark runs 7 repetitions of 0.1 s in random order among the others and
-// the ratios compare medians.
+// the ratios compare medians; a pair may also be measured in alternation,
+// operation by operation, and that ratio is printed beside it.
 //
 //   int main(int argc, char** argv) {
 //     return BenchSupport::RunBenchmarks(argc, argv,
@@ -60,6 +61,39 @@ void Measure(benchmark::State& state, const Once& once, const char* unit,
   counters.Report(state, unit, operationsPerIteration);
 }
 
+// CPU time of the calling thread, in seconds.
+double ThreadCpuSeconds();
+
+// Runs `ours` and `anchor` in alternation, one operation of each per
+// iteration (which goes first alternates too), each timed by the thread's
+// CPU clock, and reports "ratio": the time of ours over the anchor's. A slow
+// spell of a shared machine then weighs on both sides within milliseconds,
+// which separate repetitions, however interleaved, cannot promise. For
+// operations of 100 us and more, where reading the clock costs nothing.
+template <class Ours, class Anchor>
+void MeasureAlternating(benchmark::State& state, const Ours& ours, const Anchor& anchor) {
+  WarmUp(ours);
+  WarmUp(anchor);
+  double oursSeconds = 0, anchorSeconds = 0;
+  bool oursFirst = true;
+  const auto timed = [](const auto& operation) {
+    const double start = ThreadCpuSeconds();
+    operation();
+    return ThreadCpuSeconds() - start;
+  };
+  for (auto _ : state) {
+    if (oursFirst) {
+      oursSeconds += timed(ours);
+      anchorSeconds += timed(anchor);
+    } else {
+      anchorSeconds += timed(anchor);
+      oursSeconds += timed(ours);
+    }
+    oursFirst = !oursFirst;
+  }
+  if (anchorSeconds > 0) state.counters["ratio"] = oursSeconds / anchorSeconds;
+}
+
 // One benchmark of a program.
 struct Case {
   std::string name;
@@ -73,13 +107,21 @@ struct Case {
 std::function<void(benchmark::internal::Benchmark*)> Args(std::vector<std::int64_t> values,
                                                           benchmark::TimeUnit unit = benchmark::kMicrosecond);
 
+// The configuration of a MeasureAlternating benchmark: the arguments, and
+// repetitions of a second each, so that each ratio averages many pairs.
+std::function<void(benchmark::internal::Benchmark*)> AlternatingArgs(
+    std::vector<std::int64_t> values = {}, benchmark::TimeUnit unit = benchmark::kMicrosecond);
+
 // A benchmark over its anchor. Names may hold "{heap}", which stands for
 // "heap:as-left" and "heap:pinned" in turn; `goal` is the largest ratio
-// wanted (0 for none).
+// wanted (0 for none). `alternating` names a benchmark that measures the
+// same two in alternation (MeasureAlternating); its median ratio is printed
+// beside the ratio of the medians.
 struct Ratio {
   std::string ours;
   std::string anchor;
   double goal = 0;
+  std::string alternating = {};
 };
 
 // Runs the cases in both heap modes (or the one the command line names)

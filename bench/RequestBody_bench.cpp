@@ -5,6 +5,8 @@
 //   BM_PutJson         / BM_RapidJsonDocument  rapidjson::Document::Parse
 //   BM_PutMessagePack  / BM_MsgpackUnpack      msgpack::unpack
 //   BM_PutYaml         / BM_LibyamlEvents      libyaml's bare event loop
+// The MessagePack and YAML pairs are also measured in alternation
+// (BM_Put*Alternating), whose ratio is printed beside the ratio of medians.
 // Targets: at most 1.0, 1.5 and 1.1, with 0 page faults per request after
 // warm-up in both heap modes. BM_PutSixtyMegabytesOfNumbers sends one JSON
 // body of 60 MB of numbers once and reports how far the process's resident
@@ -45,18 +47,44 @@ const std::string& HighlightPath(Service& service) {
   return path;
 }
 
-void PutBody(benchmark::State& state, const char* contentType, const void* body, std::size_t size) {
+HostRequest PutRequest(const char* contentType, const void* body, std::size_t size) {
   Service& service = Service::Shared(1);
   HostRequest request =
       service.Request(HTTP_METHOD_PUT, HighlightPath(service).c_str(), "PutKynHighlightsV1HighlightsById");
   request.bodyContentType = contentType;
   request.body = static_cast<const std::uint8_t*>(body);
   request.bodyLength = static_cast<std::uint32_t>(size);
+  return request;
+}
+
+void PutBody(benchmark::State& state, const char* contentType, const void* body, std::size_t size) {
+  const HostRequest request = PutRequest(contentType, body, size);
   bool refused = true;
   const auto once = [&] { refused = !Service::Invoke(request).empty() && refused; };
   BenchSupport::Measure(state, once, "request");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
   if (!refused) state.SkipWithError("the list was taken for a highlight");
+}
+
+// The PUT and its anchor in alternation, operation by operation.
+template <class Anchor>
+void PutBodyAlternating(benchmark::State& state, const char* contentType, const void* body,
+                        std::size_t size, const Anchor& anchor) {
+  const HostRequest request = PutRequest(contentType, body, size);
+  const auto once = [&] { benchmark::DoNotOptimize(Service::Invoke(request)); };
+  BenchSupport::MeasureAlternating(state, once, anchor);
+}
+
+void BM_PutMessagePackAlternating(benchmark::State& state) {
+  const std::vector<std::uint8_t>& body = TheBodies().messagePack;
+  PutBodyAlternating(state, "application/x-msgpack", body.data(), body.size(),
+                     [&] { BenchSupport::UnpackMsgpack(body); });
+}
+
+void BM_PutYamlAlternating(benchmark::State& state) {
+  const std::string& body = TheBodies().yaml;
+  PutBodyAlternating(state, "application/x-yaml", body.data(), body.size(),
+                     [&] { benchmark::DoNotOptimize(BenchSupport::LibyamlEventLoop(body)); });
 }
 
 void BM_PutJson(benchmark::State& state) {
@@ -134,6 +162,7 @@ void BM_PutSixtyMegabytesOfNumbers(benchmark::State& state) {
 
 int main(int argc, char** argv) {
   const auto microseconds = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMicrosecond); };
+  const auto alternating = BenchSupport::AlternatingArgs();
   const auto once = [](benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->Iterations(1);
   };
@@ -145,8 +174,11 @@ int main(int argc, char** argv) {
        {"BM_PutMessagePack", BM_PutMessagePack, microseconds},
        {"BM_MsgpackUnpack", BM_MsgpackUnpack, microseconds},
        {"BM_PutYaml", BM_PutYaml, microseconds},
-       {"BM_LibyamlEvents", BM_LibyamlEvents, microseconds}},
+       {"BM_LibyamlEvents", BM_LibyamlEvents, microseconds},
+       {"BM_PutMessagePackAlternating", BM_PutMessagePackAlternating, alternating},
+       {"BM_PutYamlAlternating", BM_PutYamlAlternating, alternating}},
       {{"BM_PutJson/{heap}", "BM_RapidJsonDocument/{heap}", 1.0},
-       {"BM_PutMessagePack/{heap}", "BM_MsgpackUnpack/{heap}", 1.5},
-       {"BM_PutYaml/{heap}", "BM_LibyamlEvents/{heap}", 1.1}});
+       {"BM_PutMessagePack/{heap}", "BM_MsgpackUnpack/{heap}", 1.5,
+        "BM_PutMessagePackAlternating/{heap}"},
+       {"BM_PutYaml/{heap}", "BM_LibyamlEvents/{heap}", 1.1, "BM_PutYamlAlternating/{heap}"}});
 }
