@@ -239,9 +239,7 @@ std::size_t BindingPropertyStore::RecentSlot(const KeyProbe& probe) {
 }
 
 static inline bool SameKey(const InternedString* entry, const KeyProbe& probe) {
-  const std::size_t length = probe.text.size();
-  return entry != nullptr && entry->prefix == probe.prefix && entry->length == length &&
-         SameRest(*entry, probe.text);
+  return entry != nullptr && SameKeyText(*entry, probe);
 }
 
 // Each set holds the key used last and the one before it, so two keys of a

@@ -108,6 +108,12 @@ inline bool SameRest(const InternedString& key, std::string_view text) {
   return std::memcmp(key.text + 8, text.data() + 8, length - 8) == 0;
 }
 
+// Whether a key holds exactly the probe's text.
+inline bool SameKeyText(const InternedString& key, const KeyProbe& probe) {
+  return key.prefix == probe.prefix && key.length == probe.text.size() &&
+         SameRest(key, probe.text);
+}
+
 // Thrown when a store would take memory past its budget.
 class TreeMemoryBudgetExceeded : public std::bad_alloc {
  public:

@@ -41,7 +41,8 @@ class RecordShapes {
     const std::uint32_t index = at.taken++;
     if (at.repeating && index < at.known) {
       const FieldPlace& place = at.places[index];
-      if (Same(*place.key, key) && at.store->keyErasures() == at.erasures)
+      // Equal bytes hold no zero byte, as no key entry does.
+      if (SameKeyText(*place.key, MakeKeyProbe(key)) && at.store->keyErasures() == at.erasures)
         return structure.FieldAt(place);
     }
     return FieldPastRepetition(at, index, structure, key);
@@ -62,11 +63,6 @@ class RecordShapes {
     std::size_t erasures = 0;  // the store's key erasures when the places were in use
   };
 
-  // A key's text is the entry's when they have the same bytes (which then
-  // hold no zero byte, as no entry does).
-  static bool Same(const InternedString& entry, std::string_view key) {
-    return entry.length == key.size() && entry.prefix == KeyPrefix(key) && SameRest(entry, key);
-  }
   static BindingProperty& FieldPastRepetition(Level& at, std::uint32_t index,
                                               BindingProperty& structure, std::string_view key);
 
