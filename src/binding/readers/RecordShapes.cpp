@@ -22,11 +22,13 @@ void RecordShapes::Begin(std::size_t level, const BindingProperty& structure) {
 // structure as long as the places before it are this structure's.
 BindingProperty& RecordShapes::FieldPastRepetition(Level& at, std::uint32_t index,
                                                    BindingProperty& structure,
-                                                   std::string_view key) {
+                                                   std::string_view key,
+                                                   const InternedString** keyEntry) {
   at.repeating = false;
-  if (!at.remembering) return structure.Field(key);
   FieldPlace place;
   BindingProperty& field = structure.Field(key, place);
+  if (keyEntry != nullptr) *keyEntry = place.key;
+  if (!at.remembering) return field;
   if (index < kKeys && place.key != nullptr) {
     at.places[index] = place;
     at.known = index + 1;

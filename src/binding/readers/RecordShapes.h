@@ -34,18 +34,28 @@ class RecordShapes {
   // A structure opens at this level (the levels of the structures open at
   // the same time differ).
   void Begin(std::size_t level, const BindingProperty& structure);
-  // The field of `key` in the structure open at this level.
-  BindingProperty& Field(std::size_t level, BindingProperty& structure, std::string_view key) {
-    if (level >= kLevels) return structure.Field(key);
+  // The field of `key` in the structure open at this level. `keyEntry`,
+  // when given, receives the field's key entry where the search had it at
+  // hand, else null.
+  BindingProperty& Field(std::size_t level, BindingProperty& structure, std::string_view key,
+                         const InternedString** keyEntry = nullptr) {
+    if (level >= kLevels) {
+      FieldPlace place;
+      BindingProperty& field = structure.Field(key, place);
+      if (keyEntry != nullptr) *keyEntry = place.key;
+      return field;
+    }
     Level& at = levels_[level];
     const std::uint32_t index = at.taken++;
     if (at.repeating && index < at.known) {
       const FieldPlace& place = at.places[index];
       // Equal bytes hold no zero byte, as no key entry does.
-      if (SameKeyText(*place.key, MakeKeyProbe(key)) && at.store->keyErasures() == at.erasures)
+      if (SameKeyText(*place.key, MakeKeyProbe(key)) && at.store->keyErasures() == at.erasures) {
+        if (keyEntry != nullptr) *keyEntry = place.key;
         return structure.FieldAt(place);
+      }
     }
-    return FieldPastRepetition(at, index, structure, key);
+    return FieldPastRepetition(at, index, structure, key, keyEntry);
   }
   // The structure open at this level closes.
   void End(std::size_t level, const BindingProperty& structure);
@@ -64,7 +74,8 @@ class RecordShapes {
   };
 
   static BindingProperty& FieldPastRepetition(Level& at, std::uint32_t index,
-                                              BindingProperty& structure, std::string_view key);
+                                              BindingProperty& structure, std::string_view key,
+                                              const InternedString** keyEntry);
 
   std::array<Level, kLevels> levels_;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "binding/CutAtZero.h"
+
 namespace Corvan {
 
 std::size_t DocumentMemoryBudget(std::size_t documentBytes) {
@@ -28,7 +30,15 @@ BindingProperty& TreeBuilder::Target() {
 
 void TreeBuilder::Key(std::string_view key) {
   BindingProperty* top = Innermost();
-  pendingField_ = top != nullptr ? &shapes_.Field(frames_.size() - 1, *top, key) : nullptr;
+  pendingKey_ = nullptr;
+  if (top == nullptr) {
+    pendingField_ = nullptr;
+    return;
+  }
+  pendingField_ = &shapes_.Field(frames_.size() - 1, *top, key, &pendingKey_);
+  // The search hands over the key entry, except in a structure of many
+  // fields; there the text is kept here.
+  if (pendingKey_ == nullptr) spareKey_.assign(CutAtZero(key));
 }
 
 bool TreeBuilder::BeginCollection(std::size_t reserve) {

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "binding/BindingProperty.h"
@@ -74,6 +75,10 @@ class TreeBuilder {
     const BindingProperty* top = Innermost();
     return top != nullptr && top->kind() == PropertyKind::Structure && pendingField_ == nullptr;
   }
+  // The key of the field the next item fills, until Target() takes it.
+  std::string_view PendingKey() const {
+    return pendingKey_ != nullptr ? pendingKey_->View() : std::string_view(spareKey_);
+  }
   // The innermost open container, or null.
   BindingProperty* Innermost() const { return frames_.empty() ? nullptr : frames_.back().node; }
 
@@ -88,6 +93,8 @@ class TreeBuilder {
   std::size_t maxDepth_;
   FrameStack<Frame, 32> frames_;
   BindingProperty* pendingField_ = nullptr;
+  const InternedString* pendingKey_ = nullptr;  // the key entry of pendingField_, when known
+  std::string spareKey_;                        // else its text
   RecordShapes shapes_;
 };
 

@@ -284,7 +284,6 @@ class YamlReader {
   yaml_parser_t& parser_ = lease_.parser();
   TreeBuilder builder_;
   std::vector<OpenNode> open_;
-  std::string pendingKey_;  // the key of the field the builder fills next
   std::map<std::string, Anchor, std::less<>> anchors_;
   std::vector<PathNode> paths_;
   std::vector<std::ptrdiff_t> walk_;  // scratch for Resolve
@@ -319,6 +318,9 @@ void YamlReader::Run() {
 }
 
 void YamlReader::Handle(const yaml_event_t& event) {
+  // Most events are scalars; testing for them first spares most events the
+  // jump through the table.
+  if (event.type == YAML_SCALAR_EVENT) return OnScalar(event);
   switch (event.type) {
     case YAML_NO_EVENT:
     case YAML_STREAM_START_EVENT:
@@ -367,12 +369,11 @@ void YamlReader::OnKey(const yaml_event_t& event) {
   if (scalar.tag != nullptr && AsText(scalar.tag) != kStrTag) {
     return ReportAt(Msg::kInvalidKey, event.start_mark);
   }
-  pendingKey_.assign(AsText(scalar.value), scalar.length);
-  builder_.Key(pendingKey_);
+  builder_.Key(std::string_view(AsText(scalar.value), scalar.length));
   if (scalar.anchor == nullptr) return;
   if (Anchor* anchor = DefineAnchor(scalar.anchor, event.start_mark, kRootPath)) {
     anchor->isKey = true;
-    anchor->keyText = pendingKey_;
+    anchor->keyText = builder_.PendingKey();
   }
 }
 
@@ -500,7 +501,7 @@ Step YamlReader::NextStep() const {
   const BindingProperty* parent = builder_.Innermost();
   if (parent == nullptr) return {};
   if (parent->kind() == PropertyKind::Collection) return {Step::Kind::Index, parent->Size(), {}};
-  return {Step::Kind::Key, 0, pendingKey_};
+  return {Step::Kind::Key, 0, std::string(builder_.PendingKey())};
 }
 
 // The path of an open container, made for it and for the open containers

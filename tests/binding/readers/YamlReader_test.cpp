@@ -138,7 +138,20 @@ TEST(YamlReader, ExpandsAliasesByCopy) {
       {"copy into the anchored node itself", "a: &x {k: 1}\na: {m: *x}", "{a:{k:u1,m:{k:u1,m:~}}}"},
       {"copy over its own parent", "a: {b: &x 1}\na: *x", "{a:u1}"},
       {"a later key replaced the anchored path", "a: {k: &x 1}\na: 5\nb: *x", "{a:u5,b:~}"},
+      {"anchor below the levels whose keys are remembered", "a: {b: {c: {d: {e: &x 1}}}}\nf: *x",
+       "{a:{b:{c:{d:{e:u1}}}},f:u1}"},
   });
+}
+
+// Past a few dozen fields a structure keeps them in a tree, and an anchor's
+// path still names its key.
+TEST(YamlReader, AnchorInAStructureOfManyFields) {
+  std::string text;
+  for (int i = 99; i >= 0; --i) text += "k" + std::to_string(i) + ": 0\n";
+  const BindingResult result = ReadYaml(text + "m: &x [1]\nn: *x\n");
+  ASSERT_TRUE(result.success) << result.ErrorText();
+  ASSERT_NE(result.property.FindField("n"), nullptr);
+  EXPECT_EQ(Render(*result.property.FindField("n")), "[u1]");
 }
 
 // Collections move their elements as they grow: an anchor inside one must
