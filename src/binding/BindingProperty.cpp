@@ -193,9 +193,10 @@ void BindingProperty::SetString(const char* text) {
   SetString(std::string_view(text != nullptr ? text : ""));
 }
 
-void BindingProperty::SetString(std::string_view text) {
-  text = CutAtZero(text);
-  // Intern before releasing: the text may be this value's own string.
+void BindingProperty::SetString(std::string_view text) { SetZeroFreeString(CutAtZero(text)); }
+
+void BindingProperty::SetZeroFreeString(std::string_view text) {
+  // Copy before releasing: the text may be this value's own string.
   const InternedString* entry =
       text.empty() ? BindingPropertyStore::EmptyString() : Store().CopyText(text);
   ReleaseHeld();

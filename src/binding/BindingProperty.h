@@ -207,6 +207,9 @@ class BindingProperty {
   void SetString(const char* text);
   void SetString(std::string_view text);
   void SetString(const std::string& text) { SetString(std::string_view(text)); }
+  // Sets a string whose source cannot hold a zero byte (a reader's text that
+  // its parser has checked), without looking for one.
+  void SetZeroFreeString(std::string_view text);
   // Takes over the bytes; the source vector is left empty.
   void SetBlob(std::vector<std::uint8_t>&& bytes);
   void SetEnum(std::int32_t value, std::uint32_t typeHash);

@@ -20,14 +20,16 @@ void RecordShapes::Begin(std::size_t level, const BindingProperty& structure) {
 
 // Past the repetition: the usual search, and the place kept for the next
 // structure as long as the places before it are this structure's.
-BindingProperty& RecordShapes::FieldPastRepetition(Level& at, std::uint32_t index,
-                                                   BindingProperty& structure,
+BindingProperty& RecordShapes::FieldPastRepetition(std::size_t level, BindingProperty& structure,
                                                    std::string_view key,
                                                    const InternedString** keyEntry) {
-  at.repeating = false;
   FieldPlace place;
   BindingProperty& field = structure.Field(key, place);
   if (keyEntry != nullptr) *keyEntry = place.key;
+  if (level >= kLevels) return field;
+  Level& at = levels_[level];
+  const std::uint32_t index = at.taken++;
+  at.repeating = false;
   if (!at.remembering) return field;
   if (index < kKeys && place.key != nullptr) {
     at.places[index] = place;

@@ -39,23 +39,20 @@ class RecordShapes {
   // hand, else null.
   BindingProperty& Field(std::size_t level, BindingProperty& structure, std::string_view key,
                          const InternedString** keyEntry = nullptr) {
-    if (level >= kLevels) {
-      FieldPlace place;
-      BindingProperty& field = structure.Field(key, place);
-      if (keyEntry != nullptr) *keyEntry = place.key;
-      return field;
-    }
-    Level& at = levels_[level];
-    const std::uint32_t index = at.taken++;
-    if (at.repeating && index < at.known) {
-      const FieldPlace& place = at.places[index];
-      // Equal bytes hold no zero byte, as no key entry does.
-      if (SameKeyText(*place.key, MakeKeyProbe(key)) && at.store->keyErasures() == at.erasures) {
-        if (keyEntry != nullptr) *keyEntry = place.key;
-        return structure.FieldAt(place);
+    if (level < kLevels) {
+      Level& at = levels_[level];
+      const std::uint32_t index = at.taken;
+      if (at.repeating && index < at.known) {
+        const FieldPlace& place = at.places[index];
+        // Equal bytes hold no zero byte, as no key entry does.
+        if (SameKeyText(*place.key, MakeKeyProbe(key)) && at.store->keyErasures() == at.erasures) {
+          at.taken = index + 1;
+          if (keyEntry != nullptr) *keyEntry = place.key;
+          return structure.FieldAt(place);
+        }
       }
     }
-    return FieldPastRepetition(at, index, structure, key, keyEntry);
+    return FieldPastRepetition(level, structure, key, keyEntry);
   }
   // The structure open at this level closes.
   void End(std::size_t level, const BindingProperty& structure);
@@ -73,9 +70,8 @@ class RecordShapes {
     std::size_t erasures = 0;  // the store's key erasures when the places were in use
   };
 
-  static BindingProperty& FieldPastRepetition(Level& at, std::uint32_t index,
-                                              BindingProperty& structure, std::string_view key,
-                                              const InternedString** keyEntry);
+  BindingProperty& FieldPastRepetition(std::size_t level, BindingProperty& structure,
+                                       std::string_view key, const InternedString** keyEntry);
 
   std::array<Level, kLevels> levels_;
 };

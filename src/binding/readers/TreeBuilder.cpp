@@ -15,12 +15,8 @@ std::size_t DocumentMemoryBudget(std::size_t documentBytes) {
 TreeBuilder::TreeBuilder(BindingProperty& root, ArrayMode mode, std::size_t maxDepth)
     : root_(root), mode_(mode), maxDepth_(maxDepth) {}
 
-BindingProperty& TreeBuilder::Target() {
-  if (pendingField_ != nullptr) {
-    BindingProperty& field = *pendingField_;
-    pendingField_ = nullptr;
-    return field;
-  }
+// The target when no key is pending.
+BindingProperty& TreeBuilder::NextTarget() {
   if (frames_.empty()) return root_;
   Frame& top = frames_.back();
   if (top.node->kind() != PropertyKind::Collection) return *top.node;

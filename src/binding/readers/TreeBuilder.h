@@ -52,7 +52,12 @@ class TreeBuilder {
 
   // The value the next item fills: a new element of the innermost open
   // collection, the field of the last key, or the root.
-  BindingProperty& Target();
+  BindingProperty& Target() {
+    if (pendingField_ == nullptr) return NextTarget();
+    BindingProperty& field = *pendingField_;
+    pendingField_ = nullptr;
+    return field;
+  }
 
   // Selects the field of the innermost open structure that the next item
   // fills (get-or-insert).
@@ -87,6 +92,8 @@ class TreeBuilder {
     BindingProperty* node;
     std::size_t nextIndex;  // OverwriteFromStart: where the next element goes
   };
+
+  BindingProperty& NextTarget();
 
   BindingProperty& root_;
   ArrayMode mode_;

@@ -103,7 +103,27 @@ bool StartsLike(const std::array<bool, 256>& starts, std::string_view text) {
 bool ReadDecimalInteger(BindingProperty& target, std::string_view text) {
   const char* first = text.data();
   const char* last = first + text.size();
-  if (text[0] == '-') {
+  // Nineteen digits cannot overflow 64 bits, so most numbers are summed
+  // without the checks of the general conversion below.
+  const bool negative = text[0] == '-';
+  if (const char* digits = first + negative; digits != last && last - digits <= 19) {
+    std::uint64_t value = 0;
+    for (const char* at = digits; at != last; ++at) {
+      const unsigned digit = static_cast<unsigned char>(*at) - unsigned{'0'};
+      if (digit > 9) return false;
+      value = value * 10 + digit;
+    }
+    constexpr std::uint64_t kMostNegative = std::uint64_t{1} << 63;
+    if (!negative || value == 0) {
+      target.SetUnsigned(value);  // "-0" is not negative, as for strtod
+    } else if (value <= kMostNegative) {
+      target.SetSigned(static_cast<std::int64_t>(0 - value));
+    } else {
+      return false;
+    }
+    return true;
+  }
+  if (negative) {
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc() || end != last) return false;
@@ -138,10 +158,17 @@ bool ReadNumber(BindingProperty& target, std::string_view text) {
   return true;
 }
 
+// Only an escape of a double-quoted scalar can make a zero byte: libyaml
+// refuses one in the text itself.
+void SetScalarText(BindingProperty& target, std::string_view text, yaml_scalar_style_t style) {
+  style == YAML_DOUBLE_QUOTED_SCALAR_STYLE ? target.SetString(text)
+                                           : target.SetZeroFreeString(text);
+}
+
 // Resolves in the documented order: null word, number, boolean word, string.
 void ReadUntagged(BindingProperty& target, std::string_view text, yaml_scalar_style_t style) {
   if (style == YAML_SINGLE_QUOTED_SCALAR_STYLE || style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
-    return target.SetString(text);
+    return SetScalarText(target, text, style);
   }
   if (text.empty()) return target.SetEmpty();
   const bool mayBeWord = text.size() <= kLongestWord && StartsLike(kWordStarts, text);
@@ -153,7 +180,7 @@ void ReadUntagged(BindingProperty& target, std::string_view text, yaml_scalar_st
   } else if (mayBeWord && IsWord(kFalseWords, text)) {
     target.SetBool(false);
   } else {
-    target.SetString(text);
+    target.SetZeroFreeString(text);
   }
 }
 
