@@ -7,6 +7,8 @@
 
 namespace Corvan {
 
+constexpr std::size_t kFieldsMovedInLoop = 8;
+
 // Where the key belongs in a flat map: the index of its field, or of the
 // first field after it (then `found` is false).
 static std::size_t FlatPosition(const PropertyMap::Entry* entries, std::size_t size,
@@ -79,10 +81,18 @@ BindingProperty* BindingProperty::NewField(PropertyMap& map, std::size_t at,
                                            const InternedString* key) {
   if (map.size_ == map.capacity_) ReserveFields(map, map.capacity_ == 0 ? 8 : map.capacity_ * 2);
   auto* value = store_->New<BindingProperty>(store_, ChildTag{});
+  // The fields after the new one move up one place. Most records are
+  // small, and for a few fields a loop costs less than the call to memmove.
   PropertyMap::Entry* slot = map.entries_ + at;
-  for (PropertyMap::Entry* last = map.entries_ + map.size_; last != slot; --last)
-    last[0] = last[-1];
-  *slot = {key, value};
+  const std::size_t moved = map.size_ - at;
+  if (moved > kFieldsMovedInLoop) {
+    std::memmove(slot + 1, slot, moved * sizeof(PropertyMap::Entry));
+    *slot = {key, value};
+  } else {
+    PropertyMap::Entry carried{key, value};
+    for (PropertyMap::Entry* entry = slot; entry != slot + moved + 1; ++entry)
+      std::swap(carried, *entry);
+  }
   ++map.size_;
   return value;
 }

@@ -41,7 +41,7 @@ bool TreeBuilder::BeginCollection(std::size_t reserve) {
   if (frames_.size() >= maxDepth_) return false;
   BindingProperty& target = Target();
   target.MakeCollection(std::min(reserve, kMaxReservedItems));
-  frames_.push_back({&target, 0});
+  Push(target, false);
   return true;
 }
 
@@ -50,17 +50,25 @@ bool TreeBuilder::BeginStructure(std::size_t reserve) {
   BindingProperty& target = Target();
   target.MakeStructure(std::min(reserve, kMaxReservedItems));
   shapes_.Begin(frames_.size(), target);
-  frames_.push_back({&target, 0});
+  Push(target, true);
   return true;
+}
+
+void TreeBuilder::Push(BindingProperty& container, bool structure) {
+  frames_.push_back({&container, 0});
+  innermost_ = &container;
+  innermostIsStructure_ = structure;
 }
 
 void TreeBuilder::End() {
   if (!frames_.empty()) {
     shapes_.End(frames_.size() - 1, *frames_.back().node);
     frames_.pop_back();
+    // A container keeps its kind while it is open.
+    innermost_ = frames_.empty() ? nullptr : frames_.back().node;
+    innermostIsStructure_ = innermost_ != nullptr && innermost_->kind() == PropertyKind::Structure;
   }
   pendingField_ = nullptr;
 }
-
 
 }  // namespace Corvan

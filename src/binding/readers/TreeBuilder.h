@@ -76,16 +76,13 @@ class TreeBuilder {
   std::size_t depth() const { return frames_.size(); }
   std::size_t maxDepth() const { return maxDepth_; }
   // True when the innermost open container is a structure awaiting a key.
-  bool AwaitsKey() const {
-    const BindingProperty* top = Innermost();
-    return top != nullptr && top->kind() == PropertyKind::Structure && pendingField_ == nullptr;
-  }
+  bool AwaitsKey() const { return innermostIsStructure_ && pendingField_ == nullptr; }
   // The key of the field the next item fills, until Target() takes it.
   std::string_view PendingKey() const {
     return pendingKey_ != nullptr ? pendingKey_->View() : std::string_view(spareKey_);
   }
   // The innermost open container, or null.
-  BindingProperty* Innermost() const { return frames_.empty() ? nullptr : frames_.back().node; }
+  BindingProperty* Innermost() const { return innermost_; }
 
  private:
   struct Frame {
@@ -94,11 +91,16 @@ class TreeBuilder {
   };
 
   BindingProperty& NextTarget();
+  void Push(BindingProperty& container, bool structure);
 
   BindingProperty& root_;
   ArrayMode mode_;
   std::size_t maxDepth_;
   FrameStack<Frame, 32> frames_;
+  // The top frame's node and whether it is a structure, asked for every
+  // item a reader hands over.
+  BindingProperty* innermost_ = nullptr;
+  bool innermostIsStructure_ = false;
   BindingProperty* pendingField_ = nullptr;
   const InternedString* pendingKey_ = nullptr;  // the key entry of pendingField_, when known
   std::string spareKey_;                        // else its text
