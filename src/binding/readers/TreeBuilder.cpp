@@ -26,9 +26,9 @@ BindingProperty& TreeBuilder::NextTarget() {
 
 void TreeBuilder::Key(std::string_view key) {
   BindingProperty* top = Innermost();
-  pendingKey_ = nullptr;
   if (top == nullptr) {
     pendingField_ = nullptr;
+    pendingKey_ = nullptr;
     return;
   }
   pendingField_ = &shapes_.Field(frames_.size() - 1, *top, key, &pendingKey_);
