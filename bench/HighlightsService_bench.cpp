@@ -7,6 +7,8 @@
 //   BM_RenameBackAndForth  PUT of a small body that renames a file
 //   BM_Rescan              POST: a rescan of the folder
 //   BM_OpenRead64KiBClose  its anchor: open, read 64 KiB and close each file
+//   BM_RescanAlternating   the two in turn, for the ratio printed beside
+//                          the ratio of medians
 // Targets: GetHighlights / FlatListByHand at most 1.0 with at most 20
 // allocations per call; Rescan / OpenRead64KiBClose at most 1.3 with at most
 // 8 allocations per file. Counters are per call ("allocs/call",
@@ -21,6 +23,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -152,12 +155,33 @@ void MarkTrace(const std::string& what) {
   if (marking) (void)access(("/kyn-bench-marker/" + what).c_str(), F_OK);
 }
 
-void BM_Rescan(benchmark::State& state) {
-  Service& service = Shared();
+// One rescan through the invoke entry; `ok` turns false when one fails.
+std::function<void()> RescanOnce(Service& service, bool& ok) {
   const HostRequest request = service.Request(HTTP_METHOD_POST, "/kyn-highlights/v1/highlights",
                                               "PostKynHighlightsV1Highlights");
+  return [request, &ok] { ok = Service::Invoke(request).empty() && ok; };
+}
+
+// Open, read 64 KiB and close each listed file; `ok` turns false when one
+// cannot be opened.
+std::function<void()> OpenReadCloseOnce(Service& service, bool& ok) {
+  std::vector<std::string> paths;
+  for (const Highlight& record : CurrentRecords(service)) paths.push_back(record.filepath);
+  ok = paths.size() == kFiles && ok;
+  return [paths = std::move(paths), buffer = std::vector<char>(64 * 1024), &ok]() mutable {
+    for (const std::string& path : paths) {
+      const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      ok = file >= 0 && ok;
+      benchmark::DoNotOptimize(read(file, buffer.data(), buffer.size()));
+      close(file);
+    }
+  };
+}
+
+void BM_Rescan(benchmark::State& state) {
+  Service& service = Shared();
   bool ok = true;
-  const auto once = [&] { ok = Service::Invoke(request).empty() && ok; };
+  const auto once = RescanOnce(service, ok);
   BenchSupport::WarmUp(once, 2);
   const OperationCounters counters;
   MarkTrace("begin");
@@ -169,21 +193,16 @@ void BM_Rescan(benchmark::State& state) {
 }
 
 void BM_OpenRead64KiBClose(benchmark::State& state) {
-  Service& service = Shared();
-  std::vector<std::string> paths;
-  for (const Highlight& record : CurrentRecords(service)) paths.push_back(record.filepath);
-  std::vector<char> buffer(64 * 1024);
-  bool ok = paths.size() == kFiles;
-  const auto once = [&] {
-    for (const std::string& path : paths) {
-      const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      ok = file >= 0 && ok;
-      benchmark::DoNotOptimize(read(file, buffer.data(), buffer.size()));
-      close(file);
-    }
-  };
+  bool ok = true;
+  const auto once = OpenReadCloseOnce(Shared(), ok);
   BenchSupport::Measure(state, once, "file", kFiles, 1);
   if (!ok) state.SkipWithError("cannot open a file");
+}
+
+void BM_RescanAlternating(benchmark::State& state) {
+  bool ok = true;
+  BenchSupport::MeasureAlternating(state, RescanOnce(Shared(), ok), OpenReadCloseOnce(Shared(), ok));
+  if (!ok) state.SkipWithError("the rescan or a read failed");
 }
 
 }  // namespace
@@ -199,7 +218,9 @@ int main(int argc, char** argv) {
        {"BM_FlatValueOfTheList", BM_FlatValueOfTheList, microseconds, false},
        {"BM_RenameBackAndForth", BM_RenameBackAndForth, microseconds, false},
        {"BM_Rescan", BM_Rescan, milliseconds},
-       {"BM_OpenRead64KiBClose", BM_OpenRead64KiBClose, milliseconds}},
+       {"BM_OpenRead64KiBClose", BM_OpenRead64KiBClose, milliseconds},
+       {"BM_RescanAlternating", BM_RescanAlternating,
+        BenchSupport::AlternatingArgs({}, benchmark::kMillisecond)}},
       {{"BM_GetHighlights/{heap}", "BM_FlatListByHand/{heap}", 1.0},
-       {"BM_Rescan/{heap}", "BM_OpenRead64KiBClose/{heap}", 1.3}});
+       {"BM_Rescan/{heap}", "BM_OpenRead64KiBClose/{heap}", 1.3, "BM_RescanAlternating/{heap}"}});
 }
