@@ -2,9 +2,9 @@
 #include "logging/Diagnostics.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
 #include <cstdio>
-#include <ctime>
 
 #include "logging/LogRecord.h"
 #include "logging/Logger.h"
@@ -19,6 +19,36 @@ bool IsPresent(const char* text) { return text != nullptr && text[0] != '\0'; }
 // The report always goes through "%s": its parts may hold '%' of their own.
 void LogReport(const std::string& report) {
   Log(kLogError, LogCategory::DBG, "%s", report.c_str());
+}
+
+constexpr std::uint32_t kSecondsPerDay = 86400;
+
+struct CivilDate {
+  std::uint32_t year, month, day;
+};
+
+// The Gregorian date of a day counted from 1970-01-01, by eras of 400 years
+// (146,097 days), which repeat exactly; years start on March 1 inside the
+// calculation, so the leap day falls at a year's end. Formatting by hand
+// keeps the C library's time zone lock and format parser off a scan that
+// dates every file, and gives the same dates where time_t has 32 bits.
+CivilDate CivilDateOfDay(std::uint32_t day) {
+  constexpr std::uint32_t kDaysFromYear0March1To1970 = 719468;
+  const std::uint32_t days = day + kDaysFromYear0March1To1970;
+  const std::uint32_t era = days / 146097;
+  const std::uint32_t dayOfEra = days - era * 146097;
+  const std::uint32_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::uint32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::uint32_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+  const std::uint32_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
+  return {era * 400 + yearOfEra + (month <= 2 ? 1 : 0), month,
+          dayOfYear - (153 * monthFromMarch + 2) / 5 + 1};
+}
+
+// Writes `value` as `count` decimal digits, zero-padded.
+void PutDigits(char* at, std::uint32_t value, int count) {
+  for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
@@ -52,24 +82,26 @@ void AssertReportText(const char* expression, const char* description, const cha
 }
 
 std::string FormatIso8601Utc(std::uint64_t milliseconds) {
-  const std::uint64_t seconds = milliseconds / 1000;
-  const std::uint64_t millis = milliseconds - seconds * 1000;
-  std::tm calendar{};
-  // Seconds fit in int64 for every u64 input (at most about 1.8e16).
-  if (!Platform::UtcCalendarTime(static_cast<std::int64_t>(seconds), calendar)) {
+  // The range of the Windows conversion, kept on every platform alike.
+  constexpr std::uint64_t kLastMillisecondOfYear3000 = 32535215999999;
+  if (milliseconds > kLastMillisecondOfYear3000) {
     AssertReportText("ALE-8A14EBBK", "", "", 0, "");
     return std::string();
   }
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &calendar);
-  if (length == 0) return std::string();
-  // The fraction goes before the last character, in place, so the text is
-  // allocated once.
-  char whole[sizeof text + 4];
-  std::memcpy(whole, text, length - 1);
-  std::snprintf(whole + length - 1, 5, ".%03d", static_cast<int>(millis));
-  whole[length + 3] = text[length - 1];
-  return std::string(whole, length + 4);
+  const std::uint64_t seconds = milliseconds / 1000;
+  const CivilDate date = CivilDateOfDay(static_cast<std::uint32_t>(seconds / kSecondsPerDay));
+  const auto second = static_cast<std::uint32_t>(seconds % kSecondsPerDay);
+  // "YYYY-MM-DDTHH:MM:SS.mmmZ": every field has its fixed width up to 3000.
+  std::string text = "0000-00-00T00:00:00.000Z";
+  char* out = text.data();
+  PutDigits(out, date.year, 4);
+  PutDigits(out + 5, date.month, 2);
+  PutDigits(out + 8, date.day, 2);
+  PutDigits(out + 11, second / 3600, 2);
+  PutDigits(out + 14, second / 60 % 60, 2);
+  PutDigits(out + 17, second % 60, 2);
+  PutDigits(out + 20, static_cast<std::uint32_t>(milliseconds % 1000), 3);
+  return text;
 }
 
 double GetElapsedSeconds() {

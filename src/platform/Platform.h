@@ -45,10 +45,6 @@ std::size_t ExecutablePath(char* buffer, std::size_t size);
 // Writes a text to the debugger's console; nothing where there is none.
 void WriteDebuggerConsole(const char* text);
 
-// Converts seconds since 1970-01-01 UTC to calendar time. Fails for times
-// after the end of the year 3000, on every platform alike.
-bool UtcCalendarTime(std::int64_t seconds, std::tm& out);
-
 // The usable size of a block from the C heap (malloc and friends).
 std::size_t HeapBlockSize(void* block);
 

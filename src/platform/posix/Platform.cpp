@@ -58,15 +58,6 @@ std::size_t ExecutablePath(char* buffer, std::size_t size) {
 
 void WriteDebuggerConsole(const char*) {}
 
-bool UtcCalendarTime(std::int64_t seconds, std::tm& out) {
-  // The same limit as the Windows conversion: 3000-12-31T23:59:59Z.
-  constexpr std::int64_t kEndOfYear3000 = 32535215999;
-  if (seconds < 0 || seconds > kEndOfYear3000) return false;
-  const time_t value = static_cast<time_t>(seconds);
-  if (static_cast<std::int64_t>(value) != seconds) return false;  // 32-bit time_t
-  return gmtime_r(&value, &out) != nullptr;
-}
-
 std::size_t HeapBlockSize(void* block) { return block ? malloc_usable_size(block) : 0; }
 
 char* HeapDuplicateText(const char* text) { return text ? strdup(text) : nullptr; }

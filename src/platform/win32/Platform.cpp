@@ -52,15 +52,6 @@ std::size_t ExecutablePath(char* buffer, std::size_t size) {
 
 void WriteDebuggerConsole(const char* text) { OutputDebugStringA(text); }
 
-bool UtcCalendarTime(std::int64_t seconds, std::tm& out) {
-  // _gmtime64_s's documented range, 1970 to 3000-12-31T23:59:59Z, checked
-  // here: not every C runtime that stands in for msvcrt enforces it.
-  constexpr std::int64_t kEndOfYear3000 = 32535215999;
-  if (seconds < 0 || seconds > kEndOfYear3000) return false;
-  const __time64_t value = seconds;
-  return _gmtime64_s(&out, &value) == 0;
-}
-
 std::size_t HeapBlockSize(void* block) { return block ? _msize(block) : 0; }
 
 char* HeapDuplicateText(const char* text) { return text ? _strdup(text) : nullptr; }
