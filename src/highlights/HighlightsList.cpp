@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "highlights/filestore/PathUtilities.h"
+
 namespace Corvan::Client::Highlights {
 
 namespace {
@@ -30,22 +32,24 @@ auto FindRecord(Records& records, std::uint64_t id) {
 
 std::string MakeHighlightUrl(std::string_view filepath) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  const std::size_t slash = filepath.find_last_of("/\\");
-  const std::string_view name = slash == std::string_view::npos ? filepath : filepath.substr(slash + 1);
+  const std::string_view name = filepath.substr(FileNameStart(filepath));
   static constexpr std::string_view kAssets = "/kyn-highlights-videos/assets/";
-  std::string url;
-  url.reserve(kAssets.size() + name.size() * 3);
-  url = kAssets;
+  // Written through a pointer into room for the longest escape, then cut to
+  // what was written: one allocation and no size check per byte.
+  std::string url(kAssets.size() + name.size() * 3, '\0');
+  char* out = url.data();
+  out = std::copy(kAssets.begin(), kAssets.end(), out);
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (IsUnreserved(byte)) {
-      url.push_back(c);
+      *out++ = c;
     } else {
-      url.push_back('%');
-      url.push_back(kHex[byte >> 4]);
-      url.push_back(kHex[byte & 0x0F]);
+      *out++ = '%';
+      *out++ = kHex[byte >> 4];
+      *out++ = kHex[byte & 0x0F];
     }
   }
+  url.resize(static_cast<std::size_t>(out - url.data()));
   return url;
 }
 

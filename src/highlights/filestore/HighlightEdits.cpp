@@ -16,8 +16,7 @@ namespace {
 
 // The folder part of a file's path, its last separator included.
 std::string_view FolderOf(std::string_view path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  return separator == std::string_view::npos ? std::string_view() : path.substr(0, separator + 1);
+  return path.substr(0, FileNameStart(path));
 }
 
 HighlightEditResult Failed(HighlightEditOutcome outcome, std::string error = {}) {

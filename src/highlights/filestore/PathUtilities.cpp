@@ -56,8 +56,7 @@ JoinedPath JoinPath(std::string_view c1, std::string_view c2, std::string_view c
 }
 
 std::string GetFileStem(std::string_view path, std::string_view suffix) {
-  const std::size_t separator = path.find_last_of("/\\");
-  const std::size_t start = separator == std::string_view::npos ? 0 : separator + 1;
+  const std::size_t start = FileNameStart(path);
   const std::size_t dot = path.rfind('.');
   const std::size_t end = dot != std::string_view::npos && dot > start ? dot : path.size();
   if (end == start) return std::string(path);

@@ -36,6 +36,15 @@ struct JoinedPath {
                                   std::string_view c5 = {}, std::string_view c6 = {},
                                   std::string_view c7 = {}, std::string_view c8 = {});
 
+// Where a path's file name starts: past its last "/" or "\", else 0.
+inline std::size_t FileNameStart(std::string_view path) {
+  // A loop of two compares; find_last_of searches its set once per byte.
+  for (std::size_t at = path.size(); at != 0; --at) {
+    if (path[at - 1] == '/' || path[at - 1] == '\\') return at;
+  }
+  return 0;
+}
+
 // The file name without directory and last extension, followed by suffix;
 // the whole path when that name is empty. A name whose only dot is its
 // first character (".webm") keeps it.
