@@ -34,6 +34,7 @@ struct DirectoryEntry {
   std::uint64_t size = 0;          // bytes
   std::uint64_t lastWriteTime = 0; // 100-nanosecond intervals since 1601-01-01 UTC
   std::uint32_t attributes = 0;    // Windows attribute bits
+  bool described = true;           // false: size and time not looked up (Directory::List)
 };
 
 // Calls visit for each entry of a directory, in the order the file system
@@ -65,8 +66,14 @@ class Directory {
   // Calls visit for each entry, as ListDirectory does, except that files
   // whose names `wantedFile` refuses may be left out, and directories may
   // come with size and time 0. Lists once per Open.
+  // With describeFiles false, entries the listing itself names regular files
+  // come undescribed (size and time 0, described false): a caller that opens
+  // each file asks the open file instead (ReadOnlyFile::Describe), which
+  // spares a lookup of the name. Where the listing gives sizes and times
+  // anyway (Windows), every entry is described.
   [[nodiscard]] bool List(const std::function<bool(std::string_view name)>& wantedFile,
-                          const std::function<void(const DirectoryEntry&)>& visit);
+                          const std::function<void(const DirectoryEntry&)>& visit,
+                          bool describeFiles = true);
   const std::string& base() const { return base_; }
 
  private:
@@ -91,6 +98,9 @@ class ReadOnlyFile {
   // Reads up to `count` bytes at `offset`; the bytes read, 0 at the end of
   // the file or on failure.
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+  // The open file's size in bytes and last write time (as DirectoryEntry
+  // gives them); false when the system cannot tell.
+  [[nodiscard]] bool Describe(std::uint64_t& size, std::uint64_t& lastWriteTime) const;
   void Close();
 
  private:

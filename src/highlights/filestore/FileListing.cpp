@@ -98,6 +98,7 @@ struct Listing {
   const PathFilter& filter;
   bool recursive;
   std::vector<FileEntry>& out;
+  bool describeFiles = true;
 };
 
 void Visit(const Listing& listing, const std::string& base, const Platform::DirectoryEntry& entry);
@@ -112,7 +113,8 @@ bool ListOneDirectory(const Listing& listing, const std::string& base) {
 bool ListOpenDirectory(const Listing& listing, Platform::Directory& directory) {
   const std::string& base = directory.base();
   return directory.List([&](std::string_view name) { return listing.filter.MayMatchName(name); },
-                        [&](const Platform::DirectoryEntry& entry) { Visit(listing, base, entry); });
+                        [&](const Platform::DirectoryEntry& entry) { Visit(listing, base, entry); },
+                        listing.describeFiles);
 }
 
 void Visit(const Listing& listing, const std::string& base, const Platform::DirectoryEntry& entry) {
@@ -121,7 +123,8 @@ void Visit(const Listing& listing, const std::string& base, const Platform::Dire
     path.reserve(base.size() + entry.name.size());
     path.append(base).append(entry.name);
     if (!listing.filter.Matches(path)) return;
-    listing.out.push_back({std::move(path), entry.size, entry.lastWriteTime, entry.attributes});
+    listing.out.push_back(
+        {std::move(path), entry.size, entry.lastWriteTime, entry.attributes, entry.described});
   } else if (listing.recursive && entry.name != "." && entry.name != "..") {
     (void)ListOneDirectory(listing, base + entry.name + "/");
   }
@@ -136,7 +139,7 @@ bool ListFiles(const std::string& directory, const std::string& pattern, bool re
 }
 
 bool ListFiles(const std::string& directory, const std::string& pattern, bool recursive,
-               std::vector<FileEntry>& out, Platform::Directory& opened) {
+               std::vector<FileEntry>& out, Platform::Directory& opened, bool describeFiles) {
   std::string base = directory;
   NormalizeDirectoryPath(base);
   // An empty path would list the process's working directory on Windows.
@@ -144,7 +147,7 @@ bool ListFiles(const std::string& directory, const std::string& pattern, bool re
   PathFilter filter;
   if (!filter.Compile(pattern)) return false;
   if (!opened.Open(base)) return false;
-  return ListOpenDirectory(Listing{filter, recursive, out}, opened);
+  return ListOpenDirectory(Listing{filter, recursive, out, describeFiles}, opened);
 }
 
 std::uint64_t FileTimeToUnixMillis(std::uint64_t fileTime) {

@@ -14,10 +14,10 @@
 // one, without a regular expression per name (with the same answers).
 //
 // The scan lists into an open directory, so that it can then open the files
-// relative to it:
+// relative to it, and leaves their sizes and times to the open files:
 //
 //   Platform::Directory folder;
-//   if (ListFiles(path, ".*\.webm$", false, entries, folder)) ...
+//   if (ListFiles(path, ".*\.webm$", false, entries, folder, false)) ...
 #pragma once
 
 #include <cstdint>
@@ -36,6 +36,7 @@ struct FileEntry {
   std::uint64_t size = 0;          // bytes
   std::uint64_t lastWriteTime = 0; // Windows file time: 100 ns since 1601-01-01 UTC
   std::uint32_t attributes = 0;    // Windows attribute bits
+  bool described = true;           // false: size and time not looked up yet
 };
 
 // Appends the files of a directory (and, when recursive, of its
@@ -45,10 +46,12 @@ struct FileEntry {
 [[nodiscard]] bool ListFiles(const std::string& directory, const std::string& pattern,
                              bool recursive, std::vector<FileEntry>& out);
 // The same, leaving the directory open in `opened` (its base is the
-// normalised directory, and entry paths begin with it).
+// normalised directory, and entry paths begin with it). With describeFiles
+// false, files may come undescribed (Platform::Directory::List), for a
+// caller that opens each one anyway.
 [[nodiscard]] bool ListFiles(const std::string& directory, const std::string& pattern,
                              bool recursive, std::vector<FileEntry>& out,
-                             Platform::Directory& opened);
+                             Platform::Directory& opened, bool describeFiles = true);
 
 // Milliseconds since 1970-01-01 UTC of a Windows file time; a time before
 // 1970 wraps around to a very large value.

@@ -29,7 +29,9 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
   list->ClearWithoutNotifying();
   std::vector<FileEntry> entries;
   Platform::Directory folder;
-  if (!ListFiles(folderPath, kHighlightPattern, false, entries, folder)) {
+  // Each listed file is opened to be verified, and tells its size and
+  // time then: the listing looks none up.
+  if (!ListFiles(folderPath, kHighlightPattern, false, entries, folder, false)) {
     Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Scan: Unable to scan files at directory %s",
         folderPath.c_str());
     // Subscribers still show the records the list just dropped; the empty
@@ -42,15 +44,14 @@ void HighlightsFileManager::Scan(const std::string& folderPath) {
   found.reserve(entries.size());
   WebmVerifier verifier;
   for (FileEntry& entry : entries) {
-    std::string name = GetFileStem(entry.path);
-    const std::uint64_t mtime = FileTimeToUnixMillis(entry.lastWriteTime);
-    // Opened relative to the listed folder: no path lookup, no stat.
-    const char* relative = entry.path.c_str() + folder.base().size();
-    if (!verifier.VerifyFileIn(folder, relative, entry.size, entry.path)) {
+    // Opened relative to the listed folder, so the name is looked up once.
+    if (!verifier.VerifyFileIn(folder, entry)) {
       Log(kLogWarn, LogCategory::DBG, "kyn-highlights: Verification failed; ignoring file %s",
           entry.path.c_str());
       continue;
     }
+    std::string name = GetFileStem(entry.path);
+    const std::uint64_t mtime = FileTimeToUnixMillis(entry.lastWriteTime);
     found.emplace_back(std::move(name), std::move(entry.path), mtime, entry.size);
   }
   // The list takes a copy while the telemetry below still reads the

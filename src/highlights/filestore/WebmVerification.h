@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+#include "highlights/filestore/FileListing.h"
+
 namespace webm {
 class Reader;
 class WebmParser;
@@ -90,12 +92,13 @@ class WebmVerifier {
   [[nodiscard]] bool VerifyFile(const std::string& path);
   // Verifies the file at the UTF-8 path and says where it ended.
   [[nodiscard]] WebmVerification InspectFile(const std::string& path);
-  // Verifies a file of an open folder, by its path relative to the folder,
-  // with the size the folder's listing gave; traces a rejection under
-  // `path`. One open, one read of the bytes the header takes (another read
-  // only for an element beyond them), one close.
-  [[nodiscard]] bool VerifyFileIn(const Platform::Directory& folder, const char* relativePath,
-                                  std::uint64_t listedSize, const std::string& path);
+  // Verifies a listed file of an open folder (its path begins with the
+  // folder's base), opened relative to the folder; an undescribed entry
+  // takes its size and time from the open file. Traces a rejection under
+  // the entry's path. One open, one stat where the listing made none, one
+  // read of the bytes the header takes (another only for an element beyond
+  // them), one close.
+  [[nodiscard]] bool VerifyFileIn(const Platform::Directory& folder, FileEntry& entry);
   // Verifies `size` bytes from a reader at their first byte (positions
   // count from 0); the reader must not deliver more than `size` bytes.
   [[nodiscard]] WebmVerification Inspect(webm::Reader& reader, std::uint64_t size);

@@ -170,7 +170,7 @@ bool Directory::Open(const std::string& base) {
 }
 
 bool Directory::List(const std::function<bool(std::string_view name)>& wantedFile,
-                     const std::function<void(const DirectoryEntry&)>& visit) {
+                     const std::function<void(const DirectoryEntry&)>& visit, bool describeFiles) {
   auto* directory = static_cast<DIR*>(handle_);
   if (directory == nullptr) return false;
   const int descriptor = dirfd(directory);
@@ -180,9 +180,14 @@ bool Directory::List(const std::function<bool(std::string_view name)>& wantedFil
     // the files nobody wants and of directories.
     if (item->d_type == DT_REG && !wantedFile(item->d_name)) continue;
     entry.name = item->d_name;
+    entry.described = true;
     if (item->d_type == DT_DIR) {
       entry.size = entry.lastWriteTime = 0;
       entry.attributes = kFileAttributeDirectory;
+    } else if (item->d_type == DT_REG && !describeFiles) {
+      entry.size = entry.lastWriteTime = 0;
+      entry.attributes = kFileAttributeNormal;
+      entry.described = false;
     } else {
       Describe(descriptor, item->d_name, entry);
     }
@@ -210,6 +215,14 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
   if (handle_ < 0) return 0;
   const ssize_t read = pread(static_cast<int>(handle_), buffer, count, static_cast<off_t>(offset));
   return read > 0 ? static_cast<std::size_t>(read) : 0;
+}
+
+bool ReadOnlyFile::Describe(std::uint64_t& size, std::uint64_t& lastWriteTime) const {
+  struct stat status {};
+  if (handle_ < 0 || fstat(static_cast<int>(handle_), &status) != 0) return false;
+  size = S_ISDIR(status.st_mode) ? 0 : static_cast<std::uint64_t>(status.st_size);
+  lastWriteTime = FileTimeOf(status.st_mtim);
+  return true;
 }
 
 void ReadOnlyFile::Close() {

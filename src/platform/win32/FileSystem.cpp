@@ -52,7 +52,7 @@ bool Directory::Open(const std::string& base) {
 
 // The find data already describes every entry: nothing to spare.
 bool Directory::List(const std::function<bool(std::string_view name)>&,
-                     const std::function<void(const DirectoryEntry&)>& visit) {
+                     const std::function<void(const DirectoryEntry&)>& visit, bool) {
   return ListDirectory(base_, visit);
 }
 
@@ -80,6 +80,17 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
   const DWORD wanted = count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(count);
   if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &read, &at)) return 0;
   return read;
+}
+
+bool ReadOnlyFile::Describe(std::uint64_t& size, std::uint64_t& lastWriteTime) const {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (handle_ == -1 || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &information)) {
+    return false;
+  }
+  size = Join(information.nFileSizeHigh, information.nFileSizeLow);
+  lastWriteTime = Join(information.ftLastWriteTime.dwHighDateTime,
+                       information.ftLastWriteTime.dwLowDateTime);
+  return true;
 }
 
 void ReadOnlyFile::Close() {

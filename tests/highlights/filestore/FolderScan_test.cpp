@@ -11,6 +11,7 @@
 
 #include "highlights/HighlightsList.h"
 #include "highlights/HighlightsTelemetry.h"
+#include "highlights/filestore/FileListing.h"
 #include "highlights/filestore/HighlightsFileManager.h"
 #include "logging/Logger.h"
 #include "media/WebmWriter.h"
@@ -82,10 +83,20 @@ TEST(FolderScan, ListsVerifiedFilesOnlyAndReportsOnce) {
   OkayLines okay;
   Testing::LogCapture log;
   s.manager.Scan(folder.path() + "//");
+  // The scan takes sizes and times from the open files, not the listing:
+  // they must agree with what a listing that looks them up says.
+  std::vector<FileEntry> listed;
+  ASSERT_TRUE(ListFiles(folder.path(), "", false, listed));
   std::vector<std::string> names;
   for (const Api::Highlight& record : s.list.Records()) {
     names.push_back(record.name);
     EXPECT_EQ(record.filepath.find("//"), std::string::npos) << record.filepath;
+    const auto entry = std::find_if(listed.begin(), listed.end(),
+                                    [&](const FileEntry& e) { return e.path == record.filepath; });
+    ASSERT_NE(entry, listed.end()) << record.filepath;
+    EXPECT_EQ(record.fileSizeBytes, entry->size);
+    EXPECT_GT(record.fileSizeBytes, 0u);
+    EXPECT_EQ(record.mtimeMsUtc, FileTimeToUnixMillis(entry->lastWriteTime));
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{".webm", "a.b"}));
