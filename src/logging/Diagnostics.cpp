@@ -82,7 +82,8 @@ void AssertReportText(const char* expression, const char* description, const cha
 }
 
 std::string FormatIso8601Utc(std::uint64_t milliseconds) {
-  // The range of the Windows conversion, kept on every platform alike.
+  // Times past the year 3000 are refused, as the Windows run-time's
+  // conversion always refused them, on every platform alike.
   constexpr std::uint64_t kLastMillisecondOfYear3000 = 32535215999999;
   if (milliseconds > kLastMillisecondOfYear3000) {
     AssertReportText("ALE-8A14EBBK", "", "", 0, "");
