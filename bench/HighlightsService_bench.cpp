@@ -201,7 +201,8 @@ void BM_OpenRead64KiBClose(benchmark::State& state) {
 
 void BM_RescanAlternating(benchmark::State& state) {
   bool ok = true;
-  BenchSupport::MeasureAlternating(state, RescanOnce(Shared(), ok), OpenReadCloseOnce(Shared(), ok));
+  BenchSupport::MeasureAlternating(state, RescanOnce(Shared(), ok),
+                                   OpenReadCloseOnce(Shared(), ok));
   if (!ok) state.SkipWithError("the rescan or a read failed");
 }
 

@@ -20,6 +20,7 @@
 #include "binding/ConversionMessages.h"
 #include "binding/NativeConversion.h"
 #include "binding/NativeTypes.h"
+#include "binding/readers/RecordShapes.h"
 #include "logging/FormatPositional.h"
 
 namespace Corvan {
@@ -77,8 +78,17 @@ struct NativeCodec<std::vector<E>> {
       out.SetEmpty();
       out.MakeCollection(value.size());
       const BindingTypeRef element = ElementTypeRef<E>(type);
-      for (const E& item : value) {
-        if (!NativeCodec<E>::Convert(result, out.Append(), item, element, registry)) return false;
+      if constexpr (NativeType<E>::kKind == BindingTypeKind::Struct) {
+        // Records of one type bring the same keys in the same order.
+        RecordShapes shapes;
+        for (const E& item : value) {
+          if (!ConvertRecordInto(result, out.Append(), &item, element.type, registry, &shapes))
+            return false;
+        }
+      } else {
+        for (const E& item : value) {
+          if (!NativeCodec<E>::Convert(result, out.Append(), item, element, registry)) return false;
+        }
       }
       return true;
     }

@@ -1,5 +1,6 @@
 #include "binding/NativeConversion.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "binding/BindingRegistry.h"
 #include "binding/ConversionMessages.h"
 #include "binding/ScalarAssign.h"
+#include "binding/readers/RecordShapes.h"
 
 namespace Corvan {
 
@@ -193,18 +195,28 @@ bool ConvertRecord(BindingResult& result, const void* record, const BindingTypeD
 }
 
 bool ConvertRecordInto(BindingResult& result, BindingProperty& out, const void* record,
-                       const BindingTypeDescriptor* type, const BindingRegistry* registry) {
+                       const BindingTypeDescriptor* type, const BindingRegistry* registry,
+                       RecordShapes* shapes) {
   if (!result.success) return false;
   if (type == nullptr) return ReportConversionError(result, Msg::kConvertUnregistered);
   out.SetEmpty();
   out.MakeStructure();
+  // A field left out when default makes the places of the keys after it
+  // depend on the value, so only records without such fields use shapes.
+  if (shapes != nullptr && std::any_of(type->fields.begin(), type->fields.end(),
+                                       [](const auto& field) { return field.OmitsDefault(); })) {
+    shapes = nullptr;
+  }
+  if (shapes != nullptr) shapes->Begin(0, out);
   for (const BindingFieldDescriptor& field : type->fields) {
-    BindingProperty& value = out.Field(field.name);
+    BindingProperty& value =
+        shapes != nullptr ? shapes->Field(0, out, field.name) : out.Field(field.name);
     const void* source = static_cast<const char*>(record) + field.offset;
     // On failure `value` and `out` may be gone: the message replaced the tree.
     if (!ConvertField(result, value, source, field, registry)) return false;
     if (field.OmitsDefault() && IsDefaultValue(value)) out.RemoveField(field.name.c_str());
   }
+  if (shapes != nullptr) shapes->End(0, out);
   return true;
 }
 

@@ -18,6 +18,7 @@
 namespace Corvan {
 
 class BindingRegistry;
+class RecordShapes;
 
 // The name used in messages for a whole value taken from a request body.
 inline constexpr const char* kWholeValueName = "<value>";
@@ -46,10 +47,13 @@ inline constexpr const char* kWholeValueName = "<value>";
 
 // Converts a native record into `out` (a value inside result.property or
 // result.property itself). On failure `out` may be gone: the message
-// replaced the result's tree.
+// replaced the result's tree. `shapes`, given for the records of one
+// collection, puts each record's keys where the previous record's went
+// (RecordShapes) instead of searching for them.
 [[nodiscard]] bool ConvertRecordInto(BindingResult& result, BindingProperty& out,
                                      const void* record, const BindingTypeDescriptor* type,
-                                     const BindingRegistry* registry);
+                                     const BindingRegistry* registry,
+                                     RecordShapes* shapes = nullptr);
 
 // Converts one field of a record by its descriptor into `out`.
 [[nodiscard]] bool ConvertField(BindingResult& result, BindingProperty& out, const void* field,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -457,6 +458,30 @@ TEST_F(Conversion, ConvertRecordOmitsDefaultsOnlyWhenFlagged) {
   EXPECT_EQ(back.list, record.list);
   EXPECT_EQ(back.nestedList, record.nestedList);
   EXPECT_EQ(back.mode, record.mode);
+}
+
+// The records of a vector take their keys' places from the record before
+// them, except where a field left out when default shifts those places.
+TEST_F(Conversion, RecordsOfAVectorKeepTheirOwnFieldsInKeyOrder) {
+  std::vector<Record> records(3);
+  records[1].blob = {1, 2};
+  records[1].nestedList = {Nested{"x"}, Nested{"y"}};
+  records[2].name = "third";
+  BindingResult result;
+  ASSERT_TRUE(ConvertNative(result, records, &registry)) << result.ErrorText();
+  const BindingProperty& list = result.property;
+  ASSERT_EQ(list.Size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const BindingProperty& record = list.Element(i);
+    std::vector<std::string> keys;
+    for (const auto& field : *record.Fields()) keys.emplace_back(field.first->View());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << i;
+    EXPECT_EQ(record.FindField("blob") != nullptr, i == 1) << i;
+    ASSERT_NE(record.FindField("name"), nullptr) << i;
+  }
+  EXPECT_STREQ(list.Element(2).FindField("name")->GetString(), "third");
+  EXPECT_STREQ(list.Element(1).FindField("nestedList")->Element(1).FindField("label")->GetString(),
+               "y");
 }
 
 TEST_F(Conversion, DefaultValues) {

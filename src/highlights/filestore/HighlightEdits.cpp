@@ -15,9 +15,7 @@ namespace Corvan::Client::Highlights {
 namespace {
 
 // The folder part of a file's path, its last separator included.
-std::string_view FolderOf(std::string_view path) {
-  return path.substr(0, FileNameStart(path));
-}
+std::string_view FolderOf(std::string_view path) { return path.substr(0, FileNameStart(path)); }
 
 HighlightEditResult Failed(HighlightEditOutcome outcome, std::string error = {}) {
   HighlightEditResult result;

@@ -84,7 +84,8 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
 
 bool ReadOnlyFile::Describe(std::uint64_t& size, std::uint64_t& lastWriteTime) const {
   BY_HANDLE_FILE_INFORMATION information{};
-  if (handle_ == -1 || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &information)) {
+  if (handle_ == -1 ||
+      !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &information)) {
     return false;
   }
   size = Join(information.nFileSizeHigh, information.nFileSizeLow);
