@@ -81,8 +81,9 @@ struct NativeCodec<std::vector<E>> {
       if constexpr (NativeType<E>::kKind == BindingTypeKind::Struct) {
         // Records of one type bring the same keys in the same order.
         RecordShapes shapes;
+        RecordShapes* places = KeepsEveryField(element.type) ? &shapes : nullptr;
         for (const E& item : value) {
-          if (!ConvertRecordInto(result, out.Append(), &item, element.type, registry, &shapes))
+          if (!ConvertRecordInto(result, out.Append(), &item, element.type, registry, places))
             return false;
         }
       } else {

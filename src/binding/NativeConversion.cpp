@@ -194,6 +194,13 @@ bool ConvertRecord(BindingResult& result, const void* record, const BindingTypeD
   return ConvertRecordInto(result, result.property, record, type, registry);
 }
 
+// A field left out when default makes the places of the keys after it
+// depend on the value.
+bool KeepsEveryField(const BindingTypeDescriptor* type) {
+  return type != nullptr && std::none_of(type->fields.begin(), type->fields.end(),
+                                         [](const auto& field) { return field.OmitsDefault(); });
+}
+
 bool ConvertRecordInto(BindingResult& result, BindingProperty& out, const void* record,
                        const BindingTypeDescriptor* type, const BindingRegistry* registry,
                        RecordShapes* shapes) {
@@ -201,12 +208,6 @@ bool ConvertRecordInto(BindingResult& result, BindingProperty& out, const void* 
   if (type == nullptr) return ReportConversionError(result, Msg::kConvertUnregistered);
   out.SetEmpty();
   out.MakeStructure();
-  // A field left out when default makes the places of the keys after it
-  // depend on the value, so only records without such fields use shapes.
-  if (shapes != nullptr && std::any_of(type->fields.begin(), type->fields.end(),
-                                       [](const auto& field) { return field.OmitsDefault(); })) {
-    shapes = nullptr;
-  }
   if (shapes != nullptr) shapes->Begin(0, out);
   for (const BindingFieldDescriptor& field : type->fields) {
     BindingProperty& value =

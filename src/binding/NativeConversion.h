@@ -48,12 +48,16 @@ inline constexpr const char* kWholeValueName = "<value>";
 // Converts a native record into `out` (a value inside result.property or
 // result.property itself). On failure `out` may be gone: the message
 // replaced the result's tree. `shapes`, given for the records of one
-// collection, puts each record's keys where the previous record's went
-// (RecordShapes) instead of searching for them.
+// collection of a type that KeepsEveryField, puts each record's keys where
+// the previous record's went (RecordShapes) instead of searching for them.
 [[nodiscard]] bool ConvertRecordInto(BindingResult& result, BindingProperty& out,
                                      const void* record, const BindingTypeDescriptor* type,
                                      const BindingRegistry* registry,
                                      RecordShapes* shapes = nullptr);
+
+// True when no field of the record type is left out when default, so that
+// its records all bring their keys at the same places.
+[[nodiscard]] bool KeepsEveryField(const BindingTypeDescriptor* type);
 
 // Converts one field of a record by its descriptor into `out`.
 [[nodiscard]] bool ConvertField(BindingResult& result, BindingProperty& out, const void* field,

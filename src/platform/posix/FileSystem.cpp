@@ -31,6 +31,12 @@ std::uint64_t FileTimeOf(const struct timespec& time) {
          static_cast<std::uint64_t>(time.tv_nsec) / 100;
 }
 
+// Size and time as the Windows find data gives them: a directory has size 0.
+void SizeAndTimeOf(const struct stat& status, std::uint64_t& size, std::uint64_t& lastWriteTime) {
+  size = S_ISDIR(status.st_mode) ? 0 : static_cast<std::uint64_t>(status.st_size);
+  lastWriteTime = FileTimeOf(status.st_mtim);
+}
+
 // Fills in what the Windows find data would say of an entry. A symbolic
 // link is described by its target; a dangling one by the link itself.
 void Describe(int directory, const char* name, DirectoryEntry& entry) {
@@ -42,10 +48,8 @@ void Describe(int directory, const char* name, DirectoryEntry& entry) {
     entry.attributes = kFileAttributeNormal;
     return;
   }
-  const bool isDirectory = S_ISDIR(status.st_mode);
-  entry.size = isDirectory ? 0 : static_cast<std::uint64_t>(status.st_size);
-  entry.lastWriteTime = FileTimeOf(status.st_mtim);
-  entry.attributes = isDirectory ? kFileAttributeDirectory : kFileAttributeNormal;
+  SizeAndTimeOf(status, entry.size, entry.lastWriteTime);
+  entry.attributes = S_ISDIR(status.st_mode) ? kFileAttributeDirectory : kFileAttributeNormal;
 }
 
 int RenameNoReplace(const char* from, const char* to) {
@@ -220,8 +224,7 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
 bool ReadOnlyFile::Describe(std::uint64_t& size, std::uint64_t& lastWriteTime) const {
   struct stat status {};
   if (handle_ < 0 || fstat(static_cast<int>(handle_), &status) != 0) return false;
-  size = S_ISDIR(status.st_mode) ? 0 : static_cast<std::uint64_t>(status.st_size);
-  lastWriteTime = FileTimeOf(status.st_mtim);
+  SizeAndTimeOf(status, size, lastWriteTime);
   return true;
 }
 
