@@ -165,30 +165,6 @@ void BindingProperty::SetEmpty() {
     Release();
 }
 
-void BindingProperty::SetBool(bool value) {
-  ReleaseHeld();
-  kind_ = PropertyKind::Bool;
-  payload_.boolean = value;
-}
-
-void BindingProperty::SetSigned(std::int64_t value) {
-  ReleaseHeld();
-  kind_ = PropertyKind::Signed;
-  payload_.signedValue = value;
-}
-
-void BindingProperty::SetUnsigned(std::uint64_t value) {
-  ReleaseHeld();
-  kind_ = PropertyKind::Unsigned;
-  payload_.unsignedValue = value;
-}
-
-void BindingProperty::SetFloat(double value) {
-  ReleaseHeld();
-  kind_ = PropertyKind::Float;
-  payload_.floatValue = value;
-}
-
 void BindingProperty::SetString(const char* text) {
   SetString(std::string_view(text != nullptr ? text : ""));
 }
@@ -223,7 +199,7 @@ void BindingProperty::SetEnum(std::int32_t value, std::uint32_t typeHash) {
 void BindingProperty::MakeCollection(std::size_t reserve) {
   if (kind_ != PropertyKind::Collection) {
     auto* vector = Store().New<PropertyVector>();
-    Release();
+    ReleaseHeld();
     kind_ = PropertyKind::Collection;
     payload_.collection = vector;
   }
@@ -233,7 +209,7 @@ void BindingProperty::MakeCollection(std::size_t reserve) {
 void BindingProperty::MakeStructure(std::size_t reserve) {
   if (kind_ != PropertyKind::Structure) {
     auto* map = Store().New<PropertyMap>();
-    Release();
+    ReleaseHeld();
     kind_ = PropertyKind::Structure;
     payload_.structure = map;
   }
@@ -310,7 +286,7 @@ std::size_t BindingProperty::Size() const {
 // ---- Collections and structures ----------------------------------------------
 
 BindingProperty& BindingProperty::Element(std::size_t index) {
-  MakeCollection();
+  if (kind_ != PropertyKind::Collection) MakeCollection();
   PropertyVector* vector = payload_.collection;
   if (index >= vector->size) {
     if (index >= vector->capacity) Grow(std::max<std::size_t>(index + 1, vector->capacity * 2));

@@ -194,14 +194,15 @@ class BindingProperty {
   bool IsRoot() const { return root_; }
   bool IsEmpty() const { return kind_ == PropertyKind::Empty; }
 
-  // Setters release what the value held first.
+  // Setters release what the value held first. The scalar ones are inline:
+  // readers set most values of a document through them.
   void SetEmpty();
-  void SetBool(bool value);
-  void SetSigned(std::int64_t value);
+  void SetBool(bool value) { SetScalar(PropertyKind::Bool).boolean = value; }
+  void SetSigned(std::int64_t value) { SetScalar(PropertyKind::Signed).signedValue = value; }
   void SetSigned(std::int32_t value) { SetSigned(static_cast<std::int64_t>(value)); }
-  void SetUnsigned(std::uint64_t value);
+  void SetUnsigned(std::uint64_t value) { SetScalar(PropertyKind::Unsigned).unsignedValue = value; }
   void SetUnsigned(std::uint32_t value) { SetUnsigned(static_cast<std::uint64_t>(value)); }
-  void SetFloat(double value);
+  void SetFloat(double value) { SetScalar(PropertyKind::Float).floatValue = value; }
   // Sets a string; a null text is the empty text. Bytes past the first zero
   // byte are not part of the text.
   void SetString(const char* text);
@@ -256,7 +257,17 @@ class BindingProperty {
   // tree. Only for a structure that holds exactly the keys the other one
   // held when its field was found or added there: it then belongs at the
   // same index, and neither the intern lookup nor the search is needed.
-  BindingProperty& FieldAt(const FieldPlace& place);
+  BindingProperty& FieldAt(const FieldPlace& place) {
+    // The usual case, a key the other structure added, is inline: records
+    // read by the thousand take every field here.
+    if (kind_ == PropertyKind::Structure && place.added && place.key != nullptr) {
+      PropertyMap& map = *payload_.structure;
+      if (map.tree_ == nullptr && place.index <= map.size_) {
+        return *NewField(map, place.index, BindingPropertyStore::AddReference(place.key));
+      }
+    }
+    return FieldAtSlowly(place);
+  }
   BindingProperty& Field(const char* key) { return Field(std::string_view(key ? key : "")); }
   BindingProperty& Field(const std::string& key) { return Field(std::string_view(key)); }
   // The field of that key in a structure, or null; inserts nothing.
@@ -296,6 +307,13 @@ class BindingProperty {
   };
 
   BindingPropertyStore& Store();
+  // Releases what the value held and takes the scalar kind; the caller
+  // writes the payload.
+  Payload& SetScalar(PropertyKind kind) {
+    ReleaseHeld();
+    kind_ = kind;
+    return payload_;
+  }
   std::size_t Size0() const {
     return kind_ == PropertyKind::Collection ? payload_.collection->size : 0;
   }
@@ -307,6 +325,7 @@ class BindingProperty {
   void ReleaseCollection();
   void ReleaseStructure();
   void DropTree();
+  BindingProperty& FieldAtSlowly(const FieldPlace& place);
   BindingProperty* NewField(PropertyMap& map, std::size_t at, const InternedString* key);
   BindingProperty& TreeField(PropertyMap& map, const KeyProbe& probe);
   void ReserveFields(PropertyMap& map, std::size_t capacity);

@@ -63,7 +63,7 @@ BindingProperty& BindingProperty::Field(std::string_view key, FieldPlace& place)
   return *value;
 }
 
-BindingProperty& BindingProperty::FieldAt(const FieldPlace& place) {
+BindingProperty& BindingProperty::FieldAtSlowly(const FieldPlace& place) {
   const bool fits = kind_ == PropertyKind::Structure && place.key != nullptr &&
                     payload_.structure->tree_ == nullptr &&
                     place.index + (place.added ? 0 : 1) <= payload_.structure->size_;

@@ -192,26 +192,6 @@ const InternedString* BindingPropertyStore::EmptyString() {
   return &empty;
 }
 
-InternedString* BindingPropertyStore::NewText(std::string_view text, std::size_t& bytes) {
-  bytes = kTextHeader + text.size() + 1;
-  auto* entry = static_cast<InternedString*>(AllocateSlot(bytes));
-  entry->length = static_cast<std::uint32_t>(text.size());
-  entry->references = 1;
-  std::memcpy(entry->text, text.data(), text.size());
-  entry->text[text.size()] = '\0';
-  return entry;
-}
-
-const InternedString* BindingPropertyStore::CopyText(std::string_view text) {
-  if (text.empty()) return EmptyString();
-  std::size_t bytes;
-  InternedString* entry = NewText(text, bytes);
-  entry->prefix = 0;
-  entry->hash = 0;
-  entry->interned = false;
-  return entry;
-}
-
 void BindingPropertyStore::Rehash(std::size_t slotCount) {
   auto** slots = static_cast<InternedString**>(AllocateSlot(slotCount * sizeof(void*)));
   std::memset(slots, 0, slotCount * sizeof(void*));

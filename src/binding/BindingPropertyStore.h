@@ -142,8 +142,17 @@ class BindingPropertyStore {
   const InternedString* Intern(const KeyProbe& probe);
   // The same for a key entry of another store: its hash is reused.
   const InternedString* Intern(const InternedString& other);
-  // A new copy of a value text, with one reference.
-  const InternedString* CopyText(std::string_view text);
+  // A new copy of a value text, with one reference. Inline, as readers copy
+  // most of a document's texts here.
+  const InternedString* CopyText(std::string_view text) {
+    if (text.empty()) return EmptyString();
+    std::size_t bytes;
+    InternedString* entry = NewText(text, bytes);
+    entry->prefix = 0;
+    entry->hash = 0;
+    entry->interned = false;
+    return entry;
+  }
   // Takes one reference back; the entry is freed when none is left.
   void Release(const InternedString* entry);
   // Adds one reference to an entry of this store. Only the shared empty
@@ -219,7 +228,15 @@ class BindingPropertyStore {
   void* AllocateLarge(std::size_t size);
   void FreeLarge(void* slot);
   void NewBlock();
-  InternedString* NewText(std::string_view text, std::size_t& bytes);
+  InternedString* NewText(std::string_view text, std::size_t& bytes) {
+    bytes = offsetof(InternedString, text) + text.size() + 1;
+    auto* entry = static_cast<InternedString*>(AllocateSlot(bytes));
+    entry->length = static_cast<std::uint32_t>(text.size());
+    entry->references = 1;
+    std::memcpy(entry->text, text.data(), text.size());
+    entry->text[text.size()] = '\0';
+    return entry;
+  }
   const InternedString* Intern(const KeyProbe& probe, std::uint32_t hash);
   static std::size_t RecentSlot(const KeyProbe& probe);
   void Erase(const InternedString* entry);

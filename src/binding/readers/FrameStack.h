@@ -28,7 +28,7 @@ class FrameStack {
     if (size_ < N)
       inline_[size_] = frame;
     else
-      spill_.push_back(frame);
+      Spill(frame);
     ++size_;
   }
   // Removes the top frame; the stack must not be empty.
@@ -38,6 +38,9 @@ class FrameStack {
   }
 
  private:
+  // Out of line, so that the usual push stays a store and an increment.
+  [[gnu::noinline]] void Spill(const T& frame) { spill_.push_back(frame); }
+
   std::array<T, N> inline_;  // left uninitialised: frames are written before they are read
   std::vector<T> spill_;
   std::size_t size_ = 0;

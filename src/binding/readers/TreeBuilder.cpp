@@ -24,18 +24,13 @@ BindingProperty& TreeBuilder::NextTarget() {
   return top.node->Element(top.nextIndex++);
 }
 
-void TreeBuilder::Key(std::string_view key) {
-  BindingProperty* top = Innermost();
-  if (top == nullptr) {
-    pendingField_ = nullptr;
-    pendingKey_ = nullptr;
-    return;
-  }
-  pendingField_ = &shapes_.Field(frames_.size() - 1, *top, key, &pendingKey_);
-  // The search hands over the key entry, except in a structure of many
-  // fields; there the text is kept here.
-  if (pendingKey_ == nullptr) spareKey_.assign(CutAtZero(key));
+// A key outside every structure selects nothing.
+void TreeBuilder::KeyAtRoot() {
+  pendingField_ = nullptr;
+  pendingKey_ = nullptr;
 }
+
+void TreeBuilder::KeepKeyText(std::string_view key) { spareKey_.assign(CutAtZero(key)); }
 
 bool TreeBuilder::BeginCollection(std::size_t reserve) {
   if (frames_.size() >= maxDepth_) return false;

@@ -61,7 +61,14 @@ class TreeBuilder {
 
   // Selects the field of the innermost open structure that the next item
   // fills (get-or-insert).
-  void Key(std::string_view key);
+  void Key(std::string_view key) {
+    BindingProperty* top = Innermost();
+    if (top == nullptr) return KeyAtRoot();
+    pendingField_ = &shapes_.Field(frames_.size() - 1, *top, key, &pendingKey_);
+    // The search hands over the key entry, except in a structure of many
+    // fields; there the text is kept here.
+    if (pendingKey_ == nullptr) KeepKeyText(key);
+  }
 
   // The next item is a collection (or structure) and becomes the innermost
   // open container; false when that would open more than the nesting limit.
@@ -91,6 +98,8 @@ class TreeBuilder {
   };
 
   BindingProperty& NextTarget();
+  void KeyAtRoot();
+  void KeepKeyText(std::string_view key);
   void Push(BindingProperty& container, bool structure);
 
   BindingProperty& root_;
