@@ -31,6 +31,9 @@ class FrameStack {
       Spill(frame);
     ++size_;
   }
+  // Frame i from the bottom; i must be below size().
+  T& operator[](std::size_t i) { return i < N ? inline_[i] : spill_[i - N]; }
+
   // Removes the top frame; the stack must not be empty.
   void pop_back() {
     if (size_ > N) spill_.pop_back();

@@ -16,6 +16,7 @@
 
 #include "binding/BindingTypes.h"
 #include "binding/ScalarAssign.h"
+#include "binding/readers/FrameStack.h"
 #include "binding/readers/TreeBuilder.h"
 #include "binding/readers/YamlParserLease.h"
 #include "logging/FormatPositional.h"
@@ -226,12 +227,12 @@ yaml_mark_t MarkOfOffset(std::string_view text, std::size_t offset) {
 // Where a node sits: the root, an index of a collection or a key of a
 // structure. Anchors keep paths of these rather than node addresses, since
 // collections move their elements as they grow and repeated keys may
-// replace a node.
+// replace a node. A key's text is kept in the reader's step keys, so that
+// steps are plain values and opening a container allocates nothing.
 struct Step {
   enum class Kind : std::uint8_t { Root, Index, Key };
-  Kind kind = Kind::Root;
-  std::size_t index = 0;
-  std::string key;
+  Kind kind;
+  std::size_t index;  // the element's index, or where the key's text starts
 };
 
 struct PathNode {
@@ -251,8 +252,8 @@ struct Anchor {
 // An open container as the reader sees it; parallel to the builder's stack.
 struct OpenNode {
   Step step;
-  std::ptrdiff_t path = kNoPath;  // made on demand, when an anchor needs it
-  Anchor* anchor = nullptr;
+  std::ptrdiff_t path;  // kNoPath until an anchor needs it
+  Anchor* anchor;
 };
 
 class YamlReader {
@@ -278,7 +279,13 @@ class YamlReader {
   void OnContainerStart(const yaml_event_t& event, const yaml_char_t* anchor, bool mapping);
   void OnContainerEnd() {
     if (open_.empty()) return;  // libyaml balances its events; this is only a guard
-    if (open_.back().anchor != nullptr) open_.back().anchor->open = false;
+    const OpenNode& node = open_.back();
+    if (node.anchor != nullptr) node.anchor->open = false;
+    // Without a path, no anchor refers to this node or to any below it, so
+    // its key is the first of the step keys no path needs.
+    if (node.path == kNoPath && node.step.kind == Step::Kind::Key) {
+      stepKeys_.resize(node.step.index);
+    }
     open_.pop_back();
     builder_.End();
   }
@@ -286,9 +293,9 @@ class YamlReader {
   bool ReadTaggedNumber(BindingProperty& target, std::string_view text, bool integer);
   void CopyAnchored(BindingProperty& target, const Anchor& anchor, const yaml_event_t& event);
   Anchor* DefineAnchor(const yaml_char_t* name, const yaml_mark_t& mark, std::ptrdiff_t path);
-  Step NextStep() const;
+  Step NextStep();
   std::ptrdiff_t AddStep(std::ptrdiff_t parent, Step step) {
-    paths_.push_back({parent, std::move(step)});
+    paths_.push_back({parent, step});
     return std::ssize(paths_) - 1;
   }
   std::ptrdiff_t PathOfOpen(std::size_t level);
@@ -310,7 +317,8 @@ class YamlReader {
   YamlParserLease lease_;
   yaml_parser_t& parser_ = lease_.parser();
   TreeBuilder builder_;
-  std::vector<OpenNode> open_;
+  FrameStack<OpenNode, 32> open_;
+  std::string stepKeys_;  // the keys of steps, each followed by a zero byte
   std::map<std::string, Anchor, std::less<>> anchors_;
   std::vector<PathNode> paths_;
   std::vector<std::ptrdiff_t> walk_;  // scratch for Resolve
@@ -374,11 +382,10 @@ void YamlReader::OnScalar(const yaml_event_t& event) {
 // Anchors cost their bookkeeping only where a document has them.
 void YamlReader::OnAnchoredScalar(const yaml_event_t& event) {
   // The step is taken before the builder appends the element it names.
-  Step step = NextStep();
+  const Step step = NextStep();
   if (!ReadScalar(builder_.Target(), event)) return;
-  const std::ptrdiff_t path = step.kind == Step::Kind::Root
-                                  ? kRootPath
-                                  : AddStep(PathOfOpen(open_.size() - 1), std::move(step));
+  const std::ptrdiff_t path =
+      step.kind == Step::Kind::Root ? kRootPath : AddStep(PathOfOpen(open_.size() - 1), step);
   DefineAnchor(event.data.scalar.anchor, event.start_mark, path);
 }
 
@@ -449,7 +456,7 @@ void YamlReader::OnContainerStart(const yaml_event_t& event, const yaml_char_t* 
   if (builder_.AwaitsKey()) {
     return ReportAt(mapping ? Msg::kUnexpectedMapping : Msg::kUnexpectedSequence, event.start_mark);
   }
-  OpenNode node{NextStep()};
+  OpenNode node{NextStep(), kNoPath, nullptr};
   const bool opened = mapping ? builder_.BeginStructure() : builder_.BeginCollection();
   if (!opened) return ReportAt(Msg::kTooDeep, event.start_mark, builder_.maxDepth());
   if (node.step.kind == Step::Kind::Root) node.path = kRootPath;
@@ -524,11 +531,13 @@ Anchor* YamlReader::DefineAnchor(const yaml_char_t* name, const yaml_mark_t& mar
 }
 
 // How the next node the builder fills is reached from its parent.
-Step YamlReader::NextStep() const {
+Step YamlReader::NextStep() {
   const BindingProperty* parent = builder_.Innermost();
-  if (parent == nullptr) return {};
-  if (parent->kind() == PropertyKind::Collection) return {Step::Kind::Index, parent->Size(), {}};
-  return {Step::Kind::Key, 0, std::string(builder_.PendingKey())};
+  if (parent == nullptr) return {Step::Kind::Root, 0};
+  if (parent->kind() == PropertyKind::Collection) return {Step::Kind::Index, parent->Size()};
+  const std::size_t at = stepKeys_.size();
+  stepKeys_.append(builder_.PendingKey()).push_back('\0');
+  return {Step::Kind::Key, at};
 }
 
 // The path of an open container, made for it and for the open containers
@@ -551,7 +560,7 @@ const BindingProperty& YamlReader::Resolve(std::ptrdiff_t path) {
   for (auto at = walk_.rbegin(); at != walk_.rend(); ++at) {
     const Step& step = paths_[*at].step;
     const BindingProperty& parent = *node;
-    node = step.kind == Step::Kind::Key ? parent.FindField(step.key.c_str())
+    node = step.kind == Step::Kind::Key ? parent.FindField(stepKeys_.c_str() + step.index)
                                         : &parent.Element(step.index);
     if (node == nullptr) return BindingProperty::EmptyValue();
   }

@@ -142,6 +142,12 @@ TEST(YamlReader, ExpandsAliasesByCopy) {
       {"a later key replaced the anchored path", "a: {k: &x 1}\na: 5\nb: *x", "{a:u5,b:~}"},
       {"anchor below the levels whose keys are remembered", "a: {b: {c: {d: {e: &x 1}}}}\nf: *x",
        "{a:{b:{c:{d:{e:u1}}}},f:u1}"},
+      // Keys of closed containers that no anchor needs give their room to
+      // later ones; those an anchor's path names stay.
+      {"anchor after closed keyed containers", "p: {q: {r: 1}}\ns: {t: &x [2]}\nu: *x",
+       "{p:{q:{r:u1}},s:{t:[u2]},u:[u2]}"},
+      {"anchor before closed keyed containers", "a: {b: &x [1]}\nc: {d: {e: 2}}\nf: *x",
+       "{a:{b:[u1]},c:{d:{e:u2}},f:[u1]}"},
   });
 }
 
