@@ -63,16 +63,16 @@ BindingProperty& BindingProperty::Field(std::string_view key, FieldPlace& place)
   return *value;
 }
 
+// The places FieldAt leaves: a key the other structure found rather than
+// added, and a place that does not fit this structure, which only a caller
+// that broke the contract brings; the search keeps the map ordered all the
+// same.
 BindingProperty& BindingProperty::FieldAtSlowly(const FieldPlace& place) {
-  const bool fits = kind_ == PropertyKind::Structure && place.key != nullptr &&
-                    payload_.structure->tree_ == nullptr &&
-                    place.index + (place.added ? 0 : 1) <= payload_.structure->size_;
-  // Only a caller that broke the contract lands here; the search keeps the
-  // map ordered all the same.
-  if (!fits) return Field(place.key != nullptr ? place.key->View() : std::string_view());
-  PropertyMap& map = *payload_.structure;
-  if (!place.added) return *map.entries_[place.index].value;
-  return *NewField(map, place.index, BindingPropertyStore::AddReference(place.key));
+  const bool found = kind_ == PropertyKind::Structure && place.key != nullptr && !place.added &&
+                     payload_.structure->tree_ == nullptr &&
+                     place.index < payload_.structure->size_;
+  if (found) return *payload_.structure->entries_[place.index].value;
+  return Field(place.key != nullptr ? place.key->View() : std::string_view());
 }
 
 // Inserts a new field at index `at` of a flat map, taking over one reference

@@ -20,7 +20,7 @@
 #include "binding/ConversionMessages.h"
 #include "binding/NativeConversion.h"
 #include "binding/NativeTypes.h"
-#include "binding/readers/RecordShapes.h"
+#include "binding/RecordShapes.h"
 #include "logging/FormatPositional.h"
 
 namespace Corvan {

@@ -7,8 +7,8 @@
 
 #include "binding/BindingRegistry.h"
 #include "binding/ConversionMessages.h"
+#include "binding/RecordShapes.h"
 #include "binding/ScalarAssign.h"
-#include "binding/readers/RecordShapes.h"
 
 namespace Corvan {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/readers/RecordShapes.h"
+#include "binding/RecordShapes.h"
 #include "binding/readers/TreeBuilder.h"
 #include "logging/FormatPositional.h"
 

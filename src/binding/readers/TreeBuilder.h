@@ -22,8 +22,8 @@
 #include <string_view>
 
 #include "binding/BindingProperty.h"
+#include "binding/RecordShapes.h"
 #include "binding/readers/FrameStack.h"
-#include "binding/readers/RecordShapes.h"
 
 namespace Corvan {
 

@@ -4,8 +4,10 @@
 // The records of a list mostly bring the same keys in the same order. While
 // a structure that started empty repeats, key by key, the keys of the last
 // structure remembered at its level, each key's field belongs at the index
-// it had there (a FieldPlace), and the reader takes it there without the
-// intern lookup or the search of the sorted fields. The first key that
+// it had there (a FieldPlace), and the field is taken there without the
+// intern lookup or the search of the sorted fields. The readers use it for
+// the documents they read, and the native conversion for the records of a
+// vector. The first key that
 // differs ends the repetition; from there the structure is searched as usual
 // and remembered for the next one. Only the first kKeys keys of structures
 // on the first kLevels levels are remembered.

@@ -1,4 +1,4 @@
-#include "binding/readers/RecordShapes.h"
+#include "binding/RecordShapes.h"
 
 #include <algorithm>
 
